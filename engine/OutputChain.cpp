@@ -1,0 +1,107 @@
+// The output chain after the voices: level, the eight-band filter bank with
+// its Color focus and Split-mode Span shift, the Body low boost, a soft clip,
+// the Width stereo delays, the Space ping-pong echo, Age hiss and the output
+// stage.
+#include <algorithm>
+#include <cmath>
+
+#include "SynthCore.h"
+#include "dsp/DelayLine.h"
+#include "dsp/FastMath.h"
+#include "dsp/Math.h"
+
+namespace vrelbazzit {
+
+using dsp::Clamp;
+
+namespace {
+constexpr double kEchoFeedback = 0.3;  // fixed, crossing sides
+constexpr double kOutputCeiling = 0.98;
+
+double SyncBeats(int sync) {
+  static constexpr double kBeats[] = {0.25, 0.5, 0.75, 1.0, 2.0};
+  return kBeats[std::min(sync, 5) - 1];
+}
+}  // namespace
+
+std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
+  const double s = sampleRate;
+  const double turns = lfoPhase;  // L / (2 pi)
+
+  // 1. Output level, unity at the default 70 %.
+  const double dry = voiceSum * params[kAmpLevel] / 0.7;
+
+  // 2. Span shift: wide Split intervals move the bank focus up by up to 0.85 octave.
+  double shift = 0.0;
+  if (voiceMode == kSplit && voices[0].active)
+    shift = Clamp((voices[0].note2 - voices[0].note1) / 24.0, 0.0, 1.0) * params[kSpan] * 0.85;
+
+  // 3. Filter bank: bands near the focus count fully, distant ones keep 35 %.
+  const double focus = 260.0 * std::pow(9.0, params[kColor]) * std::exp2(shift);
+  if (focus != mBankFocus.input) {
+    mBankFocus.input = focus;
+    for (int b = 0; b < kNumBands; ++b) {
+      const double distance = std::log2(bankCenters[b] / focus);
+      mBankWeights[b] = 0.35 + 0.65 * std::exp(-distance * distance / 1.7);
+    }
+  }
+  double bank = 0.0;
+  for (int b = 0; b < kNumBands; ++b)
+    bank += bankFilters[static_cast<size_t>(b)].Process(dry).bp * params[kBand250 + b] * mBankWeights[b];
+
+  // 4. Body: a 170 Hz one-pole raised by up to 6 dB.
+  bodyLowpass = dsp::FlushTiny(bodyLowpass + mBodyCoef * (dry - bodyLowpass));
+  const double boost = mBodyBoost.Get(params[kBody], [](double b) { return std::pow(10.0, 0.3 * b) - 1.0; });
+
+  // 5. Mix and soft clip.
+  const double bankMix = params[kBankMix];
+  const double mono = dsp::Tanh((dry + boost * bodyLowpass) * (1.0 - bankMix) + 0.65 * bankMix * bank);
+
+  // 6. Width taps near 7 ms and 11 ms, moving with the LFO phase.
+  const double k = 0.65 + 0.7 * params[kWidthMotion];
+  const size_t widthLen = widthBuffer.size();
+  const double ww = static_cast<double>(widthWrite);
+  const double tap1 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.007 + 0.0025 * k * dsp::SinTwoPi(0.64 * turns)) * s);
+  const double tap2 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.011 - 0.0028 * k * dsp::SinTwoPi(0.57 * turns)) * s);
+  widthBuffer[widthWrite] = mono;
+  if (++widthWrite == widthLen) widthWrite = 0;
+
+  // 7. Stereo image.
+  const double w = widthAmount;
+  const double left = (1.0 - 0.3 * w) * mono + 0.3 * w * tap1;
+  const double right = (1.0 - 0.3 * w) * mono + 0.3 * w * tap2;
+
+  // 8. Echo times, free or synced, gliding with 40 ms.
+  const int sync = dsp::NearestInt(5.0 * params[kSpaceSync]);
+  double targetLeft = 0.29, targetRight = 0.43;
+  if (sync > 0) {
+    targetLeft = SyncBeats(sync) * 60.0 / tempo;
+    targetRight = 1.5 * targetLeft;
+  }
+  spaceTimes[0] += mEchoTimeCoef * (targetLeft - spaceTimes[0]);
+  spaceTimes[1] += mEchoTimeCoef * (targetRight - spaceTimes[1]);
+
+  // 9. Echo reads with the Age wobble.
+  const size_t spaceLen = spaceLeft.size();
+  const double sw = static_cast<double>(spaceWrite);
+  const double wobble = 0.004 * age * s * dsp::SinTwoPi(0.7 * turns);
+  const double echoLeft = dsp::ReadLinear(spaceLeft.data(), spaceLen, sw - (spaceTimes[0] * s + wobble));
+  const double echoRight = dsp::ReadLinear(spaceRight.data(), spaceLen, sw - (spaceTimes[1] * s - wobble));
+
+  // 10. Ping-pong writes.
+  spaceLeft[spaceWrite] = dsp::FlushTiny(left + kEchoFeedback * echoRight);
+  spaceRight[spaceWrite] = dsp::FlushTiny(right + kEchoFeedback * echoLeft);
+  if (++spaceWrite == spaceLen) spaceWrite = 0;
+
+  // 11. Hiss, the same on both sides.
+  const double hiss = (2.0 * NextNoise() - 1.0) * age * age * 0.0006;
+
+  // 12. Output stage: more fuzz, less output drive.
+  const double drive = 2.8 / (1.0 + 1.3 * fuzzAmount);
+  const double space = 0.34 * params[kSpace];
+  const double outLeft = dsp::Tanh(drive * (left + space * echoLeft + hiss) / kOutputCeiling) * kOutputCeiling * outputGain;
+  const double outRight = dsp::Tanh(drive * (right + space * echoRight + hiss) / kOutputCeiling) * kOutputCeiling * outputGain;
+  return {outLeft, outRight};
+}
+
+}  // namespace vrelbazzit

@@ -1,0 +1,179 @@
+// SynthCore: construction, parameter intake, sample-rate set-up and the
+// per-sample driver.
+#include "SynthCore.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/FastMath.h"
+#include "dsp/Math.h"
+#include "dsp/Envelope.h"
+#include "dsp/Random.h"
+
+namespace vrelbazzit {
+
+using dsp::Clamp;
+using dsp::NearestInt;
+
+namespace {
+constexpr double kMinSampleRate = 8000.0;
+constexpr double kEchoLineSeconds = 7.0;   // longest echo: 2 beats at 30 BPM x 1.5 = 6 s
+constexpr double kWidthLineSeconds = 0.1;  // longest width tap: 11 ms + 2.8 ms x 1.35
+constexpr double kSmoothingSeconds = 0.005;
+constexpr double kAgeTargetSeconds = 0.12;
+constexpr double kAgeFollowSeconds = 0.22;
+constexpr double kBankQ = 2.2;
+
+// Divisions of the tempo-synced LFO and echo, in beats, for sync 1..5.
+double SyncBeats(int sync) {
+  static constexpr double kBeats[] = {0.25, 0.5, 0.75, 1.0, 2.0};
+  return kBeats[std::min(sync, 5) - 1];
+}
+}  // namespace
+
+SynthCore::SynthCore() {
+  for (int i = 0; i < kNumParams; ++i) {
+    const ParamSpec& spec = kParamSpecs[static_cast<size_t>(i)];
+    params[i] = Clamp(ToEngineValue(spec.unit, spec.defaultValue), EngineMin(spec.unit), EngineMax(spec.unit));
+  }
+  for (Voice& v : voices) v = Voice{};
+  UpdateRateConstants();
+  SetCircuitSeed(CreateCircuitSeed());
+}
+
+void SynthCore::UpdateRateConstants() {
+  const double s = sampleRate;
+  mInvRate = 1.0 / s;
+  mSmoothCoef = dsp::OnePoleCoefficient(kSmoothingSeconds, s);
+  mEchoTimeCoef = dsp::OnePoleCoefficient(0.04, s);
+  mBodyCoef = dsp::OnePoleCornerCoefficient(170.0, s);
+  mFuzzLowpassCoef = dsp::OnePoleCornerCoefficient(4800.0, s);
+  mSustainCoef = dsp::OnePoleCoefficient(dsp::kSustainFollow, s);
+  mFadeStep = 1.0 / (0.008 * s);
+  mAgeFollow = 1.0 / (kAgeFollowSeconds * s);
+  mAgeReload = static_cast<int>(kAgeTargetSeconds * s);
+  if (mAgeReload < 2) mAgeReload = 1;
+  for (dsp::Memo* m : {&mAttackCoef, &mAmpDecayCoef, &mReleaseCoef, &mFilterAttackCoef, &mFilterDecayCoef,
+                       &mFilterReleaseCoef, &mGlideCoef, &mLfoRate, &mBodyBoost, &mFatRatio, &mFatRatioDown, &mBankFocus})
+    m->Clear();
+}
+
+void SynthCore::SetSampleRate(double rate) {
+  if (std::isnan(rate)) rate = kMinSampleRate;
+  sampleRate = std::max(rate, kMinSampleRate);
+  UpdateRateConstants();
+
+  spaceLeft.assign(static_cast<size_t>(kEchoLineSeconds * sampleRate), 0.0);
+  spaceRight.assign(spaceLeft.size(), 0.0);
+  spaceWrite = 0;
+  spaceTimes[0] = 0.29;
+  spaceTimes[1] = 0.43;
+
+  widthBuffer.assign(static_cast<size_t>(kWidthLineSeconds * sampleRate) + 2, 0.0);
+  widthWrite = 0;
+
+  bodyLowpass = 0.0;
+
+  fatAmount = Switch(kFatOn) ? params[kFat] : 0.0;
+  widthAmount = Switch(kWidthOn) ? params[kWidth] : 0.0;
+  fuzzAmount = Switch(kFuzzOn) ? params[kFuzz] : 0.0;
+  outputGain = params[kMasterGain];
+
+  for (int b = 0; b < kNumBands; ++b) {
+    const double f = Clamp(bankCenters[b], 20.0, 0.43 * sampleRate);
+    bankFilters[static_cast<size_t>(b)].Design(std::tan(dsp::kPi * f / sampleRate), 1.0 / kBankQ);
+    bankFilters[static_cast<size_t>(b)].ClearState();
+  }
+
+  for (Voice& v : voices) v = Voice{};
+  RefreshNotes();
+  ageCountdown = 0;
+}
+
+void SynthCore::SetParameter(int index, double value) {
+  if (index < 0 || index >= kNumParams || std::isnan(value)) return;
+  const EngineUnit unit = kParamSpecs[static_cast<size_t>(index)].unit;
+  const double lo = EngineMin(unit);
+  params[index] = value < lo ? lo : std::min(value, EngineMax(unit));
+
+  if (index == kVoiceMode) {
+    const int mode = std::clamp(NearestInt(2.0 * params[index]), 0, 2);
+    if (mode != voiceMode) {
+      voiceMode = mode;
+      RebuildVoices();
+    }
+  }
+}
+
+double SynthCore::NextNoise() { return dsp::XorShift64Star(noiseState); }
+
+std::pair<double, double> SynthCore::Tick() {
+  if (spaceLeft.empty()) return {0.0, 0.0};  // SetSampleRate has not run yet: no delay lines
+  const double s = sampleRate;
+
+  // 1. Effect amounts follow their targets with 5 ms; a switched-off effect fades out.
+  const double c = mSmoothCoef;
+  fatAmount = dsp::FlushTiny(fatAmount + c * ((Switch(kFatOn) ? params[kFat] : 0.0) - fatAmount));
+  widthAmount = dsp::FlushTiny(widthAmount + c * ((Switch(kWidthOn) ? params[kWidth] : 0.0) - widthAmount));
+  fuzzAmount = dsp::FlushTiny(fuzzAmount + c * ((Switch(kFuzzOn) ? params[kFuzz] : 0.0) - fuzzAmount));
+  outputGain = dsp::FlushTiny(outputGain + c * (params[kMasterGain] - outputGain));
+
+  // 2. Motion and age.
+  const double motion = Clamp(modWheel * 0.6 + params[kMotion], 0.0, 1.0);
+  const double age = params[kAge];
+
+  // 3. Age random walk: a new target every 0.12 s, followed with 0.22 s.
+  const int before = ageCountdown--;
+  if (before < 2) {
+    ageCountdown = mAgeReload;
+    ageTarget = 2.0 * NextNoise() - 1.0;
+  }
+  ageDrift += (ageTarget - ageDrift) * mAgeFollow;
+
+  // 4. Slow drift sines.
+  for (int i = 0; i < 2; ++i) {
+    driftPhase[i] += driftRate[i] / s;
+    if (driftPhase[i] >= 1.0) driftPhase[i] -= 1.0;
+    driftValue[i] = dsp::SinTwoPi(driftPhase[i]);
+  }
+
+  // 5. Motion LFO, free or synced to the host tempo.
+  const int sync = NearestInt(5.0 * params[kMotionSync]);
+  double rate;
+  if (sync <= 0)
+    rate = mLfoRate.Get(params[kLfoRate], [](double r) { return 0.08 * std::pow(100.0, r); });
+  else
+    rate = (tempo / 60.0) / SyncBeats(sync);
+  lfoPhase += rate / s;
+  if (lfoPhase >= 1.0) lfoPhase -= 1.0;
+  const double lfo = dsp::SinTwoPi(lfoPhase);
+
+  // 6. Voices.
+  double sum = 0.0;
+  if (voiceMode == kPoly) {
+    // Several voices are summed with count^0.25, so chords stay even in level.
+    static const double kPolyNorm[] = {1.0, 1.0, std::pow(2.0, 0.25), std::pow(3.0, 0.25), std::pow(4.0, 0.25)};
+    int count = 0;
+    bool haveFrame = false;
+    VoiceFrame frame;
+    for (int i = 1; i < kNumVoices; ++i) {
+      Voice& v = voices[i];
+      if (v.note1 >= 0 && (v.active || v.ampLevel > 1e-6)) {
+        if (!haveFrame) {
+          frame = MakeVoiceFrame(lfo, age, motion);
+          haveFrame = true;
+        }
+        sum += RenderVoice(v, frame);
+        ++count;
+      }
+    }
+    if (count >= 2) sum /= kPolyNorm[count];
+  } else if (voices[0].note1 >= 0) {
+    sum = RenderVoice(voices[0], MakeVoiceFrame(lfo, age, motion));
+  }
+
+  // 7. Output chain.
+  return OutputChain(sum, age);
+}
+
+}  // namespace vrelbazzit

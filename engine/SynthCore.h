@@ -1,0 +1,167 @@
+// The sound engine of one instrument instance: parameter slots in engine
+// units, note and controller state, five voices, the per-instance circuit
+// variation and the output chain. Renders one stereo frame per Tick in double
+// precision and allocates only in SetSampleRate. Knows nothing of any plug-in
+// framework; the plug-in drives it from one thread at a time.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "Params.h"
+#include "dsp/Envelope.h"
+#include "dsp/Math.h"
+#include "dsp/Svf.h"
+
+namespace vrelbazzit {
+
+enum VoiceMode { kSplit = 0, kMono = 1, kPoly = 2 };
+enum WaveShape { kBlend = 0, kSaw = 1, kPulse = 2, kTriangle = 3, kSine = 4, kFold = 5, kHollow = 6 };
+enum EnvelopeStage { kIdle = 0, kAttackStage = 1, kDecayStage = 2, kSustainStage = 3, kReleaseStage = 4 };
+
+class SynthCore {
+public:
+  static constexpr int kNumVoices = 5;
+  static constexpr int kNumBands = 8;
+  static constexpr int kNumNotes = 128;
+
+  struct Voice {
+    int note1 = -1;
+    int note2 = -1;
+    bool active = false;
+    uint64_t stamp = 0;
+    double velocity = 1.0;
+    double pitch1 = -1.0, pitch2 = -1.0;
+    double phase1 = 0.0, phase2 = 0.0;
+    double layerPhase1 = 0.0, layerPhase2 = 0.0;
+    double subPhase = 0.0;
+    int filterCountdown = 0;
+    int ampStage = kIdle;
+    double ampLevel = 0.0;
+    bool ampGate = false;
+    int filterStage = kIdle;
+    double filterLevel = 0.0;
+    bool filterGate = false;
+    double fuzzLowpass = 0.0;
+    double outputLowpass = 0.0;
+    int wave1 = 0, prevWave1 = 0;
+    int wave2 = 0, prevWave2 = 0;
+    double fade1 = 1.0, fade2 = 1.0;
+    dsp::Svf lowpass;   // a1, a2, a3, ic1, ic2 of the voice low-pass
+    dsp::Svf highpass;  // the same for the voice high-pass
+    // 2^(semitones / 12) of each oscillator, kept while its pitch holds still.
+    dsp::Memo pitchRatio1, pitchRatio2;
+  };
+
+  SynthCore();
+  ~SynthCore() = default;
+  SynthCore(const SynthCore&) = delete;
+  SynthCore& operator=(const SynthCore&) = delete;
+
+  // Sizes the delay lines and designs the fixed filters; the only allocating call.
+  void SetSampleRate(double rate);
+  // Clamps and stores one engine value; NaN is ignored.
+  void SetParameter(int index, double value);
+
+  void NoteOn(int note, double velocity);
+  void NoteOff(int note);
+  void SetSustain(bool down);
+  void AllNotesOff();
+  void RebuildVoices();
+
+  // One output frame: left, right.
+  std::pair<double, double> Tick();
+
+  static double Wave(double phase, double increment, double pulse, double width, int shape, bool fine);
+  double RenderVoice(Voice& voice, double lfo, double age, double motion);
+
+  void SetCircuitSeed(uint64_t seed);
+  static uint64_t CreateCircuitSeed();
+
+  // ---- State (public: the processor writes the controller members) ----
+  double sampleRate = 48000.0;
+  double params[kNumParams];
+  bool held[kNumNotes] = {};
+  bool keyDown[kNumNotes] = {};
+  std::array<double, kNumNotes> notePressure{};
+  double noteVelocity[kNumNotes] = {};
+  uint64_t noteStamp[kNumNotes] = {};
+  uint64_t noteCounter = 0;
+  int voiceMode = kSplit;
+  double pitchBend = 0.0;
+  double modWheel = 0.0;
+  double channelPressure = 0.0;
+  double tempo = 120.0;
+  bool sustain = false;
+  Voice voices[kNumVoices];
+  double lfoPhase = 0.0;
+  double ageDrift = 0.0, ageTarget = 0.0;
+  uint64_t noiseState = 1;
+  double osc1Offset = 0.0, osc2Offset = 0.0;
+  double cutoffOffset = 0.0;
+  double driftPhase[2] = {0.0, 0.0};
+  double driftRate[2] = {0.0, 0.0};
+  double driftValue[2] = {0.0, 0.0};
+  double outputGain = 1.0;
+  int ageCountdown = 0;
+  std::array<dsp::Svf, kNumBands> bankFilters{};
+  double bodyLowpass = 0.0;
+  double bankCenters[kNumBands] = {250, 350, 500, 700, 1000, 1400, 2000, 2800};
+  std::vector<double> spaceLeft, spaceRight;
+  size_t spaceWrite = 0;
+  double spaceTimes[2] = {0.29, 0.43};
+  std::vector<double> widthBuffer;
+  size_t widthWrite = 0;
+  double fatAmount = 0.12, widthAmount = 0.12;
+  double fuzzAmount = 0.0;
+
+private:
+  void RefreshNotes();
+  void StartPolyVoice(int note, double velocity);
+  void BackfillPolyVoices();
+  double NextNoise();
+  std::pair<double, double> OutputChain(double voiceSum, double age);
+  // Everything a voice's sample needs that is the same for every voice.
+  struct VoiceFrame {
+    double lfo, age, motion;
+    dsp::EnvelopeSettings amp, filter;
+    double fuzz, warmth, fuzzDrive, fuzzNorm, bodyDrive;
+    double glide;
+    double semisBase1, semisBase2;      // 12 x range - 69 + 2 x bend
+    double tuneFactor1, tuneFactor2;    // 440 x 2^(cents / 1200) / rate
+    double layerUp, layerDown;          // Fat layer detune ratios
+    double width, pulse1, pulse2, biteDepth, fatMix, subLevel;
+    int shape1, shape2;
+    bool fine1, fine2;
+  };
+  VoiceFrame MakeVoiceFrame(double lfo, double age, double motion);
+  double RenderVoice(Voice& voice, const VoiceFrame& frame);
+  double OscillatorSection(Voice& voice, const VoiceFrame& frame);
+  void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame);
+  void UpdateRateConstants();
+  bool Switch(int index) const { return params[index] >= 0.5; }
+
+  // Values that depend only on the sample rate, set by UpdateRateConstants.
+  double mInvRate = 1.0 / 48000;  // 1 / sample rate
+  double mSmoothCoef = 0.0;       // 5 ms effect-amount smoothing
+  double mEchoTimeCoef = 0.0;     // 40 ms echo-time smoothing
+  double mBodyCoef = 0.0;         // 170 Hz Body one-pole
+  double mFuzzLowpassCoef = 0.0;  // 4800 Hz one-poles of the fuzz and the saturation
+  double mSustainCoef = 0.0;      // 1 ms sustain follower
+  double mFadeStep = 0.0;         // 8 ms shape crossfade per sample
+  double mAgeFollow = 0.0;        // 1 / (0.22 s x rate)
+  int mAgeReload = 1;             // samples between age targets
+
+  // Values that depend only on one parameter (or a smoothed amount), kept
+  // until that input changes. They change no result.
+  dsp::Memo mAttackCoef, mAmpDecayCoef, mReleaseCoef;
+  dsp::Memo mFilterAttackCoef, mFilterDecayCoef, mFilterReleaseCoef;
+  dsp::Memo mGlideCoef, mLfoRate, mBodyBoost, mFatRatio, mFatRatioDown, mFuzzNorm;
+  dsp::Memo mBankFocus;
+  double mBankWeights[kNumBands] = {};
+};
+
+}  // namespace vrelbazzit

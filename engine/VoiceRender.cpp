@@ -1,0 +1,138 @@
+// One voice's sample: envelopes, oscillators, fuzz, drive, the high-pass and
+// the resonant low-pass with their modulation, and the post-filter saturation.
+#include <algorithm>
+#include <cmath>
+
+#include "SynthCore.h"
+#include "dsp/Envelope.h"
+#include "dsp/FastMath.h"
+#include "dsp/Math.h"
+
+namespace vrelbazzit {
+
+using dsp::Clamp;
+
+namespace {
+constexpr double kSilent = 1e-6;         // a voice below this amplitude renders no oscillators
+constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every 16 samples
+}  // namespace
+
+SynthCore::VoiceFrame SynthCore::MakeVoiceFrame(double lfo, double age, double motion) {
+  const double s = sampleRate;
+  auto coef = [s](double t) { return dsp::OnePoleCoefficient(std::max(t, 0.001), s); };
+  VoiceFrame fr;
+  fr.lfo = lfo;
+  fr.age = age;
+  fr.motion = motion;
+
+  fr.amp = {mAttackCoef.Get(params[kAttack], coef), mAmpDecayCoef.Get(params[kAmpDecay], coef), mSustainCoef,
+            mReleaseCoef.Get(params[kRelease], coef), params[kAmpSustain]};
+  fr.filter = {mFilterAttackCoef.Get(params[kFilterAttack], coef), mFilterDecayCoef.Get(params[kFilterDecay], coef),
+               mSustainCoef, mFilterReleaseCoef.Get(params[kFilterRelease], coef), params[kFilterSustain]};
+
+  // Fuzz shape: the warmth term v stays 0 until the effective fuzz passes 60 %.
+  const double u = fuzzAmount;
+  const double over = Clamp((u - 0.6) / 0.4, 0.0, 1.0);
+  fr.fuzz = u;
+  fr.warmth = over * over * (0.25 + 0.75 * params[kFuzzWarmth]);
+  fr.fuzzDrive = 1.0 + 18.0 * u * u - 8.0 * fr.warmth;
+  fr.fuzzNorm = mFuzzNorm.Get(fr.fuzzDrive, [](double x) { return dsp::Tanh(x); });
+  fr.bodyDrive = 1.0 + 1.4 * params[kBody];
+
+  // Oscillator tuning shared by all voices.
+  fr.glide = mGlideCoef.Get(params[kGlide], coef);
+  const double lfoCents = 30.0 * params[kLfoPitch] * motion * lfo;
+  const double ageCents = 5.0 * age * age * ageDrift;
+  const double slowCents = 0.03 * driftValue[0] + 0.1 * age * driftValue[1];
+  const double bodyCents = 8.0 * params[kBody];
+  const double cents1 = ageCents + lfoCents - bodyCents + osc1Offset + slowCents;
+  const double cents2 = (params[kOsc2Fine] - 0.5) * 100.0 + lfoCents - ageCents + bodyCents + osc2Offset - slowCents;
+  fr.semisBase1 = 12.0 * (dsp::NearestInt(4.0 * params[kOsc1Range]) - 2) - 69.0 + 2.0 * pitchBend;
+  fr.semisBase2 = 12.0 * (dsp::NearestInt(4.0 * params[kOsc2Range]) - 2) - 69.0 + 2.0 * pitchBend;
+  fr.tuneFactor1 = 440.0 * std::exp2(0.01 * cents1 * (1.0 / 12)) * mInvRate;
+  fr.tuneFactor2 = 440.0 * std::exp2(0.01 * cents2 * (1.0 / 12)) * mInvRate;
+
+  // Fat layers 3 to 22 cents apart, scaled 0.8 to 1.2 by Fat Tune.
+  const double d = (0.8 + 0.4 * params[kFatTune]) * (3.0 + 19.0 * fatAmount) / 1200.0;
+  fr.layerUp = mFatRatio.Get(d, [](double x) { return std::exp2(x); });
+  fr.layerDown = mFatRatioDown.Get(d, [](double x) { return std::exp2(-x); });
+
+  fr.width = 0.15 + 0.7 * params[kPulseWidth];
+  fr.pulse1 = params[kOsc1Pulse];
+  fr.pulse2 = params[kOsc2Pulse];
+  fr.shape1 = std::clamp(dsp::NearestInt(6.0 * params[kOsc1Wave]), 0, 6);
+  fr.shape2 = std::clamp(dsp::NearestInt(6.0 * params[kOsc2Wave]), 0, 6);
+  fr.fine1 = params[kOsc1WaveFine] >= 0.5;
+  fr.fine2 = params[kOsc2WaveFine] >= 0.5;
+  fr.biteDepth = 0.65 * params[kVrelBite] * params[kVrelBite];
+  fr.fatMix = 0.72 * fatAmount;
+  fr.subLevel = 0.22 * params[kBody] + 0.18 * fatAmount;
+  return fr;
+}
+
+double SynthCore::RenderVoice(Voice& voice, double lfo, double age, double motion) {
+  return RenderVoice(voice, MakeVoiceFrame(lfo, age, motion));
+}
+
+double SynthCore::RenderVoice(Voice& voice, const VoiceFrame& fr) {
+  // 1-2. Envelopes.
+  dsp::EnvelopeStep(voice.active, voice.ampGate, voice.ampStage, voice.ampLevel, fr.amp);
+  dsp::EnvelopeStep(voice.active, voice.filterGate, voice.filterStage, voice.filterLevel, fr.filter);
+
+  const double u = fr.fuzz;
+  const double v = fr.warmth;
+
+  // 4. Voice signal.
+  double y = 0.0;
+  if (voice.note1 >= 0 && voice.ampLevel > kSilent) {
+    const double osc = OscillatorSection(voice, fr);
+    // Asymmetric fuzz; Warmth lowers the drive and blends in a 4800 Hz low-passed copy.
+    const double shaped = dsp::Tanh((osc + 0.14 * u * osc * osc) * fr.fuzzDrive) / fr.fuzzNorm;
+    voice.fuzzLowpass = dsp::FlushTiny(voice.fuzzLowpass + mFuzzLowpassCoef * (shaped - voice.fuzzLowpass));
+    const double warm = shaped + 0.7 * v * (voice.fuzzLowpass - shaped);
+    const double p = (1.0 - u) * osc + u * warm;
+    y = dsp::Tanh(fr.bodyDrive * voice.ampLevel * (0.45 + 0.55 * voice.velocity) * p);
+  }
+
+  // 5. Filter coefficients, on the first sample after a reset and every 16 after.
+  const int before = voice.filterCountdown--;
+  if (before < 2) {
+    voice.filterCountdown = kFilterUpdateInterval;
+    DesignVoiceFilters(voice, fr);
+  }
+
+  // 6-7. High-pass (input minus its low-pass output), then the resonant low-pass.
+  const double h = y - voice.highpass.Process(y).lp;
+  const double lp = voice.lowpass.Process(h).lp;
+
+  // 8. Post-filter saturation, bypassed exactly while v is 0.
+  double q = lp;
+  if (v != 0.0) {
+    const double m = 1.0 + 1.8 * v;
+    q = lp + v * ((dsp::Tanh(m * lp) / m) * (1.0 + 0.7 * v) - lp);
+  }
+  voice.outputLowpass = dsp::FlushTiny(voice.outputLowpass + mFuzzLowpassCoef * (q - voice.outputLowpass));
+  return q + 0.6 * v * (voice.outputLowpass - q);
+}
+
+void SynthCore::DesignVoiceFilters(Voice& voice, const VoiceFrame& fr) {
+  const double s = sampleRate;
+  auto keyPressure = [this](int note) { return note >= 0 ? notePressure[static_cast<size_t>(note)] : 0.0; };
+  const double pressure =
+      Clamp((keyPressure(voice.note1) + keyPressure(voice.note2)) / 2.0 + channelPressure, 0.0, 1.0);
+
+  const double octaves = 0.8 * pressure + 0.08 * fr.age * ageDrift + 1.5 * fr.motion * params[kLfoFilter] * fr.lfo +
+                         4.0 * params[kFilterEnvAmount] * voice.filterLevel + cutoffOffset +
+                         0.0005 * driftValue[0] + 0.002 * fr.age * driftValue[1];
+  double fc = 40.0 * std::pow(350.0, params[kCutoff]) * std::exp2(octaves);
+  fc = fc < 35.0 ? 35.0 : std::min(fc, 0.43 * s);
+
+  const double g = std::tan(dsp::kPi * fc / s);
+  const double res = params[kResonance];
+  voice.lowpass.Design(g, 1.0 / (8.0 * res * res + 0.55));
+
+  const double fh = Clamp(20.0 * std::pow(90.0, params[kHighPass]), 20.0, 0.4 * s);
+  voice.highpass.Design(std::tan(dsp::kPi * fh / s), 1.0 / 0.707);
+}
+
+}  // namespace vrelbazzit

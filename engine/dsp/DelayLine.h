@@ -1,0 +1,22 @@
+// Fractional read from a circular delay line with linear interpolation.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+
+namespace vrelbazzit::dsp {
+
+// pos is brought into 0..n by whole line lengths; the value is interpolated
+// between the sample at its integer part and the next one (wrapping).
+inline double ReadLinear(const double* buf, size_t n, double pos) {
+  const double len = static_cast<double>(n);
+  if (!std::isfinite(pos) || n == 0) return 0.0;
+  while (pos < 0.0) pos += len;
+  while (pos >= len) pos -= len;
+  size_t i = static_cast<size_t>(pos);
+  if (i >= n) i = n - 1;  // pos rounded up to exactly n
+  const size_t j = (i + 1 == n) ? 0 : i + 1;
+  return buf[i] + (pos - static_cast<double>(i)) * (buf[j] - buf[i]);
+}
+
+}  // namespace vrelbazzit::dsp

@@ -1,0 +1,59 @@
+// Band-limited oscillator building blocks: the two-sample polynomial step
+// correction (PolyBLEP) for the saw and the square, and sine partials that
+// drop out before they reach 0.48 of the sample rate.
+#pragma once
+
+#include <cmath>
+
+#include "FastMath.h"
+#include "Math.h"
+
+namespace vrelbazzit::dsp {
+
+// Two-sample polynomial band-limiting correction around a step at phase 0.
+inline double PolyBlep(double t, double dt) {
+  if (t < dt) {
+    const double z = t / dt;
+    return 2.0 * z - z * z - 1.0;
+  }
+  if (t > 1.0 - dt) {
+    const double z = (t - 1.0) / dt;
+    return z * z + 2.0 * z + 1.0;
+  }
+  return 0.0;
+}
+
+inline double BlepSaw(double t, double dt) { return 2.0 * t - 1.0 - PolyBlep(t, dt); }
+
+inline double BlepSquare(double t, double dt, double width) {
+  double t2 = t + 1.0 - width;
+  if (t2 >= 1.0) t2 -= 1.0;
+  return (t < width ? 1.0 : -1.0) + PolyBlep(t, dt) - PolyBlep(t2, dt);
+}
+
+// Partials limit: a partial h sounds only while h x dt < 0.48.
+inline constexpr double kPartialLimit = 0.48;
+
+inline double Partial(int h, double t, double dt) {
+  return h * dt < kPartialLimit ? SinTwoPi(h * t) : 0.0;
+}
+
+// The odd partials sin(2 pi h t) for h = 1, 3, ..., 2 count - 1 (count up to 5),
+// each 0 from the limit on. One sine call; the higher partials follow from
+// sin((h + 2) x) = 2 cos(2 x) sin(h x) - sin((h - 2) x), which agrees with
+// direct evaluation to about 1e-15.
+inline void OddPartials(double t, double dt, int count, double* out) {
+  const double s1 = SinTwoPi(t);
+  const double c2 = 1.0 - 2.0 * s1 * s1;
+  double prev = -s1;  // sin(-x)
+  double cur = s1;
+  for (int i = 0; i < count; ++i) {
+    const int h = 2 * i + 1;
+    out[i] = h * dt < kPartialLimit ? cur : 0.0;
+    const double next = 2.0 * c2 * cur - prev;
+    prev = cur;
+    cur = next;
+  }
+}
+
+}  // namespace vrelbazzit::dsp

@@ -1,0 +1,164 @@
+// The plug-in base: parameter list, sample rate, the host's time information,
+// the overrides a plug-in implements and the calls a host binding (VST 3 or the
+// offline driver) makes into it.
+//
+// Threads. The binding calls BeginProcess / ApplyHost* / Render / EndProcess on
+// the audio thread, one process call at a time. Everything else runs on the
+// main thread. A parameter change made off the audio thread while processing is
+// active (editor, patches, a state restore on a host thread) never calls
+// OnParamChange there: the index is marked and the audio thread runs
+// OnParamChange for it at the start of its next process call. So OnParamChange
+// never overlaps ProcessBlock, and the plug-in's engine needs no lock.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "Config.h"
+#include "IByteChunk.h"
+#include "IMidiMsg.h"
+#include "IParam.h"
+
+namespace fw {
+
+enum EParamSource { kReset, kHost, kPresetRecall, kUI, kDelegate, kRecompile, kUnknown };
+
+// The host's transport information for the current block.
+struct ITimeInfo {
+  double mTempo = 120.0;
+  double mSamplePos = -1.0;
+  double mPPQPos = -1.0;
+  bool mTransportIsRunning = false;
+};
+
+// The editor side as the plug-in sees it: where control messages and
+// parameter values sent "from the delegate" go. The editor implements it.
+class IEditorSink {
+public:
+  virtual ~IEditorSink() = default;
+  virtual void OnControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize, const void* data) = 0;
+  virtual void OnParameterValueFromDelegate(int paramIdx, double value, bool normalized) = 0;
+};
+
+// Where editor-originated parameter changes are reported to the host.
+class IHostSink {
+public:
+  virtual ~IHostSink() = default;
+  virtual void BeginInformHostOfParamChange(int paramIdx) = 0;
+  virtual void InformHostOfParamChange(int paramIdx, double normalizedValue) = 0;
+  virtual void EndInformHostOfParamChange(int paramIdx) = 0;
+};
+
+// The constructor creates config.nParams parameters; the plug-in's own
+// constructor then declares each with GetParam(i)->Init*(...).
+class IPlugBase {
+public:
+  static constexpr int kMaxParams = 256;
+
+  IPlugBase(const InstanceInfo& info, const Config& config);
+  virtual ~IPlugBase();
+  IPlugBase(const IPlugBase&) = delete;
+  IPlugBase& operator=(const IPlugBase&) = delete;
+
+  // ---- Overrides ---------------------------------------------------------
+  // Main thread, processing off: processing set up (sample rate known) or switched off.
+  virtual void OnReset() {}
+  // A parameter's value changed. Audio thread while processing, else main thread.
+  virtual void OnParamChange(int /*paramIdx*/) {}
+  // A parameter changed on the editor side (main thread).
+  virtual void OnParamChangeUI(int /*paramIdx*/, EParamSource /*source*/) {}
+  // Audio thread: one incoming MIDI message.
+  virtual void ProcessMidiMsg(const IMidiMsg& /*msg*/) {}
+  // Audio thread: render nFrames into outputs (NOutChannels() channels).
+  virtual void ProcessBlock(double** inputs, double** outputs, int nFrames);
+  // Main thread, every 20 ms.
+  virtual void OnIdle() {}
+  // Host state. Default: the parameters' plain values.
+  virtual bool SerializeState(IByteChunk& chunk) const { return SerializeParams(chunk); }
+  virtual int UnserializeState(const IByteChunk& chunk, int startPos) { return UnserializeParams(chunk, startPos); }
+  // After a state restore; default: OnParamChange for every parameter.
+  virtual void OnRestoreState();
+  virtual void OnUIClose() {}
+
+  // ---- Information -------------------------------------------------------
+  const Config& GetConfig() const { return mConfig; }
+  int NParams() const { return static_cast<int>(mParams.size()); }
+  IParam* GetParam(int idx) { return (idx >= 0 && idx < NParams()) ? mParams[idx].get() : nullptr; }
+  const IParam* GetParam(int idx) const { return (idx >= 0 && idx < NParams()) ? mParams[idx].get() : nullptr; }
+  int NOutChannels() const { return mNOutChans; }
+  int NInChannels() const { return mNInChans; }
+  double GetSampleRate() const { return mSampleRate; }
+  int GetBlockSize() const { return mBlockSize; }
+  double GetTempo() const { return mTimeInfo.mTempo; }
+  const ITimeInfo& GetTimeInfo() const { return mTimeInfo; }
+
+  // ---- Parameter state -----------------------------------------------------
+  // The plain values of every parameter in index order, as doubles.
+  bool SerializeParams(IByteChunk& chunk) const;
+  // Reads them back; returns the position after them or -1 (nothing changed then).
+  int UnserializeParams(const IByteChunk& chunk, int startPos);
+
+  // Runs OnParamChange for a parameter whose value was set off the audio
+  // thread: at once while processing is off, else deferred to the audio thread.
+  void NotifyParamChange(int paramIdx);
+
+  // ---- Delegate calls (main thread) ---------------------------------------------
+  void SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize, const void* data);
+  void SendParameterValueFromDelegate(int paramIdx, double value, bool normalized);
+  // An editor gesture: sets the parameter, tells the host, runs OnParamChange
+  // (deferred while processing) and OnParamChangeUI with the editor source.
+  void SendParameterValueFromUI(int paramIdx, double normalizedValue);
+  void BeginInformHostOfParamChangeFromUI(int paramIdx);
+  void EndInformHostOfParamChangeFromUI(int paramIdx);
+
+  void SetEditorSink(IEditorSink* sink) { mEditor = sink; }
+  IEditorSink* GetEditorSink() const { return mEditor; }
+  bool HasEditor() const { return mEditor != nullptr; }
+  void SetHostSink(IHostSink* sink) { mHost = sink; }
+
+  // ---- Binding side ----------------------------------------------------------
+  // Main thread, processing off.
+  void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
+  void SetBlockSize(int blockSize) { mBlockSize = blockSize; }
+  // Main thread: processing switched on or off. Switching off applies any
+  // deferred parameter changes at once.
+  void SetProcessingActive(bool active);
+  bool IsProcessingActive() const { return mProcessing.load(std::memory_order_acquire); }
+  // True on the thread that is inside this plug-in's process call.
+  bool IsInProcessCall() const;
+
+  // Audio thread, in this order for one process call.
+  // timeInfo may be null (no process context: the previous values stay).
+  void BeginProcess(const ITimeInfo* timeInfo);
+  void ApplyHostParamNormalized(int paramIdx, double normalized);  // Set + OnParamChange
+  void ApplyHostParamPlain(int paramIdx, double plain);
+  void ApplyHostMidi(const IMidiMsg& msg) { ProcessMidiMsg(msg); }
+  // Clears the outputs' denormal mode for the call and runs ProcessBlock.
+  void Render(double** inputs, double** outputs, int nFrames);
+  void EndProcess();
+
+private:
+  void DrainDeferredParamChanges();
+
+  Config mConfig;
+  int mNInChans = 0;
+  int mNOutChans = 2;
+  std::vector<std::unique_ptr<IParam>> mParams;
+  double mSampleRate = 48000.0;
+  int mBlockSize = 1024;
+  ITimeInfo mTimeInfo;
+  IEditorSink* mEditor = nullptr;
+  IHostSink* mHost = nullptr;
+
+  std::atomic<bool> mProcessing{false};
+  // Taken by non-audio threads only. Recursive so that an OnParamChange run
+  // under it (processing off) may itself change a parameter from the editor side.
+  std::recursive_mutex mDeferMutex;
+  std::array<std::atomic<bool>, kMaxParams> mDeferred{};
+  std::atomic<bool> mAnyDeferred{false};
+};
+
+}  // namespace fw

@@ -1,0 +1,111 @@
+// The plug-in object: parameter declarations from the parameter table, the
+// conversion of each parameter into the engine, MIDI dispatch, block
+// rendering and the output meter.
+#include "VrelBazzit.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vrelbazzit {
+
+namespace {
+constexpr double kMinHostTempo = 30.0;
+constexpr double kMaxHostTempo = 300.0;
+
+void DeclareParam(fw::IParam& p, const ParamSpec& spec) {
+  switch (spec.kind) {
+    case ParamKind::Double:
+      p.InitDouble(spec.name, spec.defaultValue, spec.minValue, spec.maxValue, spec.step, spec.label, 0, spec.group,
+                   spec.powCurve ? fw::IParam::ShapePowCurve(kPowCurveExponent) : fw::IParam::ShapeLinear());
+      break;
+    case ParamKind::Int:
+      p.InitInt(spec.name, static_cast<int>(spec.defaultValue), static_cast<int>(spec.minValue),
+                static_cast<int>(spec.maxValue), spec.label, 0, spec.group);
+      break;
+    case ParamKind::Bool:
+      p.InitBool(spec.name, spec.defaultValue >= 0.5, spec.label, 0, spec.group, spec.texts.items[0],
+                 spec.texts.items[1]);
+      break;
+    case ParamKind::Enum:
+      p.InitEnum(spec.name, static_cast<int>(spec.defaultValue), spec.texts.count, spec.texts.items, 0, spec.group);
+      break;
+  }
+}
+}  // namespace
+
+VrelBazzit::VrelBazzit(const fw::InstanceInfo& info) : fw::IPlugBase(info, MakeConfig()) {
+  // The engine is usable before the host's first processing set-up.
+  mSynth.SetSampleRate(48000.0);
+
+  for (int i = 0; i < kNumParams; ++i) DeclareParam(*GetParam(i), kParamSpecs[static_cast<size_t>(i)]);
+}
+
+void VrelBazzit::OnUIClose() {
+  mPatchLabelControl = nullptr;
+  mABSelector = nullptr;
+  mOsc1WaveDisplay = nullptr;
+  mOsc2WaveDisplay = nullptr;
+}
+
+void VrelBazzit::OnParamChange(int paramIdx) {
+  if (paramIdx < 0 || paramIdx >= kNumParams) return;
+  mSynth.SetParameter(paramIdx, ToEngineValue(paramIdx, GetParam(paramIdx)->Value()));
+}
+
+void VrelBazzit::OnReset() {
+  mSynth.SetSampleRate(GetSampleRate());
+  mMeterSender.Reset(GetSampleRate());
+  for (int i = 0; i < kNumParams; ++i) OnParamChange(i);
+}
+
+void VrelBazzit::ProcessMidiMsg(const fw::IMidiMsg& msg) {
+  const int d1 = msg.mData1;
+  const int d2 = msg.mData2;
+  switch (msg.StatusMsg()) {
+    case fw::IMidiMsg::kNoteOff: mSynth.NoteOff(d1); break;
+    case fw::IMidiMsg::kNoteOn:
+      if (d2 > 0)
+        mSynth.NoteOn(d1, d2 / 127.0);
+      else
+        mSynth.NoteOff(d1);
+      break;
+    case fw::IMidiMsg::kPolyAftertouch:
+      if (d1 <= 127) mSynth.notePressure[static_cast<size_t>(d1)] = std::min(1.0, d2 / 127.0);
+      break;
+    case fw::IMidiMsg::kControlChange:
+      switch (d1) {
+        case 1: mSynth.modWheel = std::min(1.0, d2 / 127.0); break;
+        case 64: mSynth.SetSustain(d2 >= 64); break;
+        case 120:
+        case 123: mSynth.AllNotesOff(); break;
+        default: break;
+      }
+      break;
+    case fw::IMidiMsg::kChannelAftertouch: mSynth.channelPressure = std::min(1.0, d1 / 127.0); break;
+    case fw::IMidiMsg::kPitchWheel:
+      mSynth.pitchBend = std::clamp(((d2 * 128 + d1) - 8192) / 8192.0, -1.0, 1.0);
+      break;
+    default: break;  // program change, system messages
+  }
+}
+
+void VrelBazzit::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) {
+  const double tempo = GetTempo();
+  if (std::isfinite(tempo) && tempo >= kMinHostTempo && tempo <= kMaxHostTempo) mSynth.tempo = tempo;
+  if (nFrames <= 0) return;
+
+  for (int i = 0; i < nFrames; ++i) {
+    const auto [left, right] = mSynth.Tick();
+    outputs[0][i] = left;
+    outputs[1][i] = right;
+  }
+  mMeterSender.ProcessBlock(outputs, nFrames, kCtrlTagMeter, 2, 0);
+}
+
+void VrelBazzit::OnIdle() {
+  mMeterSender.TransmitData([this](const fw::ISenderData<2, float>& d) {
+    SendControlMsgFromDelegate(d.ctrlTag, 0, static_cast<int>(sizeof(d)), &d);
+  });
+}
+
+}  // namespace vrelbazzit

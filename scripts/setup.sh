@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tools and the tests need.
+# Safe to run again; it only installs what is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  clang                   # libFuzzer targets and the sanitizer runtime
+  libgtest-dev libgmock-dev
+  libbenchmark-dev
+  libsndfile1-dev         # WAV writing in the offline renderer
+  libsmf-dev              # Standard MIDI File reading in the offline renderer
+  libcli11-dev            # command-line parsing of the tools
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
