@@ -1,0 +1,178 @@
+// Golden renders: short fixed scenarios played through the plug-in object with
+// a fixed circuit seed, compared sample by sample with stored output, so any
+// change to the sound shows. To accept an intended change of sound, run the
+// test with VB_UPDATE_GOLDEN=1 and commit the rewritten files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "PluginHarness.h"
+
+namespace vrelbazzit::test {
+namespace {
+
+using fw::IMidiMsg;
+
+// Optimisations may move results by rounding only; anything above this is a
+// change of sound.
+constexpr double kTolerance = 1e-9;
+
+struct Scenario {
+  const char* name;
+  double rate;
+  int block;
+  int frames;
+  double tempo;
+  std::vector<std::pair<int, double>> plainValues;  // restored before processing
+  std::map<int, fw::OfflineBlock> blocks;          // events by block index
+};
+
+void PrintTo(const Scenario& sc, std::ostream* os) { *os << sc.name; }
+
+fw::OfflineBlock Notes(std::vector<IMidiMsg> events, std::vector<IMidiMsg> controllers = {}) {
+  return Events(std::move(events), std::move(controllers));
+}
+
+std::vector<Scenario> Scenarios() {
+  std::vector<Scenario> s;
+  s.push_back({"split-default", 48000.0, 128, 19200, 120.0, {},
+               {{0, Notes({IMidiMsg::NoteOn(0, 48, 100)})},
+                {20, Notes({IMidiMsg::NoteOn(0, 55, 90)})},
+                {75, Notes({IMidiMsg::NoteOff(0, 55)})},
+                {110, Notes({IMidiMsg::NoteOff(0, 48)})}}});
+  s.push_back({"mono-glide", 48000.0, 100, 19200, 120.0,
+               {{kVoiceMode, 1.0}, {kGlide, 120.0}, {kOsc2Range, -1.0}, {kResonance, 70.0}},
+               {{0, Notes({IMidiMsg::NoteOn(0, 60, 110)})},
+                {30, Notes({IMidiMsg::NoteOn(0, 64, 80)}, {IMidiMsg::ControlChange(0, 1, 100)})},
+                {60, Notes({IMidiMsg::NoteOn(0, 67, 127)}, {IMidiMsg::PitchBend(0, 12000)})},
+                {100, Notes({IMidiMsg::NoteOff(0, 67)})},
+                {150, Notes({IMidiMsg::NoteOff(0, 64), IMidiMsg::NoteOff(0, 60)})}}});
+  s.push_back({"poly-steal-pedal", 44100.0, 256, 17640, 120.0, {{kVoiceMode, 2.0}, {kRelease, 150.0}},
+               {{0, Notes({IMidiMsg::NoteOn(0, 60, 100), IMidiMsg::NoteOn(0, 62, 100), IMidiMsg::NoteOn(0, 64, 100),
+                           IMidiMsg::NoteOn(0, 65, 100)})},
+                {10, Notes({IMidiMsg::NoteOn(0, 67, 100)}, {IMidiMsg::ControlChange(0, 64, 127)})},
+                {25, Notes({IMidiMsg::NoteOff(0, 67), IMidiMsg::NoteOff(0, 60)})},
+                {40, Notes({}, {IMidiMsg::ControlChange(0, 64, 0)})},
+                {55, Notes({IMidiMsg::NoteOff(0, 62), IMidiMsg::NoteOff(0, 64), IMidiMsg::NoteOff(0, 65)})}}});
+  s.push_back({"poly-effects", 48000.0, 64, 19200, 100.0,
+               {{kVoiceMode, 2.0}, {kFat, 80.0}, {kWidth, 80.0}, {kFuzz, 80.0}, {kSpace, 80.0}, {kAge, 80.0},
+                {kVrelBite, 50.0}, {kOsc1Wave, 3.0}, {kOsc2Wave, 5.0}, {kMotionSync, 2.0}, {kSpaceSync, 4.0},
+                {kMotion, 60.0}},
+               {{0, Notes({IMidiMsg::NoteOn(0, 48, 100), IMidiMsg::NoteOn(0, 55, 100), IMidiMsg::NoteOn(0, 60, 100),
+                           IMidiMsg::NoteOn(0, 64, 100)})},
+                {50, Notes({IMidiMsg::PolyPressure(0, 60, 90)}, {IMidiMsg::ChannelPressure(0, 40)})},
+                {200, Notes({IMidiMsg::NoteOff(0, 48), IMidiMsg::NoteOff(0, 55), IMidiMsg::NoteOff(0, 60),
+                             IMidiMsg::NoteOff(0, 64)})}}});
+  s.push_back({"effects-off", 48000.0, 512, 19200, 120.0,
+               {{kFatOn, 0.0}, {kWidthOn, 0.0}, {kFuzzOn, 0.0}, {kSpace, 0.0}, {kAge, 0.0}, {kBankMix, 100.0},
+                {kColor, 0.0}, {kRing, 50.0}, {kOsc1Wave, 6.0}, {kOsc2Wave, 2.0}, {kOsc1WaveFine, 1.0},
+                {kOsc2WaveFine, 1.0}, {kHighPass, 30.0}},
+               {{0, Notes({IMidiMsg::NoteOn(0, 45, 127), IMidiMsg::NoteOn(0, 69, 127)})},
+                {25, Notes({IMidiMsg::NoteOff(0, 45), IMidiMsg::NoteOff(0, 69)})}}});
+  return s;
+}
+
+std::vector<double> Render(const Scenario& sc, uint64_t seed = kTestSeed) {
+  PluginHarness h(seed);
+  EXPECT_TRUE(h.Restore(sc.plainValues));
+  h.Start(sc.rate, sc.block);
+  int done = 0;
+  for (int index = 0; done < sc.frames; ++index) {
+    const int n = std::min(sc.block, sc.frames - done);
+    auto it = sc.blocks.find(index);
+    fw::OfflineBlock b = it != sc.blocks.end() ? it->second : fw::OfflineBlock{};
+    b.tempo = sc.tempo;
+    h.Block(b, n);
+    done += n;
+  }
+  std::vector<double> interleaved;
+  interleaved.reserve(2 * h.left.size());
+  for (size_t i = 0; i < h.left.size(); ++i) {
+    interleaved.push_back(h.left[i]);
+    interleaved.push_back(h.right[i]);
+  }
+  return interleaved;
+}
+
+std::string GoldenPath(const std::string& name) {
+  const char* dir = std::getenv("VB_TEST_DATA");
+  return std::string(dir ? dir : VB_TEST_DATA_DIR) + "/golden/" + name + ".f64";
+}
+
+// Little-endian doubles, left and right interleaved.
+bool ReadGolden(const std::string& path, std::vector<double>& out) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  if (bytes.size() % 8 != 0) return false;
+  out.resize(bytes.size() / 8);
+  for (size_t i = 0; i < out.size(); ++i) {
+    uint64_t bits = 0;
+    for (int b = 7; b >= 0; --b) bits = (bits << 8) | bytes[i * 8 + static_cast<size_t>(b)];
+    std::memcpy(&out[i], &bits, 8);
+  }
+  return true;
+}
+
+void WriteGolden(const std::string& path, const std::vector<double>& data) {
+  std::ofstream f(path, std::ios::binary);
+  for (double d : data) {
+    uint64_t bits;
+    std::memcpy(&bits, &d, 8);
+    for (int b = 0; b < 8; ++b) f.put(static_cast<char>((bits >> (8 * b)) & 0xFF));
+  }
+}
+
+class Golden : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(Golden, MatchesStoredOutput) {
+  const Scenario& sc = GetParam();
+  const std::vector<double> got = Render(sc);
+  const std::string path = GoldenPath(sc.name);
+  if (std::getenv("VB_UPDATE_GOLDEN")) {
+    WriteGolden(path, got);
+    GTEST_SKIP() << "rewrote " << path;
+  }
+  std::vector<double> want;
+  ASSERT_TRUE(ReadGolden(path, want)) << "missing golden file " << path;
+  ASSERT_EQ(got.size(), want.size());
+  double peak = 0.0;
+  for (size_t i = 0; i < got.size(); ++i) {
+    peak = std::max(peak, std::fabs(want[i]));
+    ASSERT_NEAR(got[i], want[i], kTolerance)
+        << sc.name << ": frame " << i / 2 << (i % 2 ? " right" : " left");
+  }
+  EXPECT_GT(peak, 0.01) << "a golden render that is silent proves nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, Golden, ::testing::ValuesIn(Scenarios()),
+                         [](const ::testing::TestParamInfo<Scenario>& param) {
+                           std::string n = param.param.name;
+                           for (char& c : n)
+                             if (c == '-') c = '_';
+                           return n;
+                         });
+
+TEST(GoldenRender, SameSeedSameSoundOtherSeedOtherSound) {
+  const Scenario sc = Scenarios()[0];
+  const std::vector<double> a = Render(sc);
+  const std::vector<double> b = Render(sc);
+  EXPECT_EQ(a, b);
+
+  // Another circuit: slightly other tuning, drift and noise, so other samples.
+  const std::vector<double> c = Render(sc, kTestSeed + 1);
+  ASSERT_EQ(c.size(), a.size());
+  double diff = 0.0;
+  for (size_t i = 0; i < a.size(); ++i) diff = std::max(diff, std::fabs(a[i] - c[i]));
+  EXPECT_GT(diff, 1e-6);
+}
+
+}  // namespace
+}  // namespace vrelbazzit::test
