@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs the whole test suite twice: in a normal build with warnings as errors,
+# and in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+jobs=$(nproc)
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DVB_WERROR=ON "$@"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure
+}
+
+echo "== normal build =="
+run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_suite build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZE=address,undefined -DVB_BUILD_BENCH=OFF
