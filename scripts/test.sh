@@ -19,3 +19,8 @@ run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZE=address,undefined -DVB_BUILD_BENCH=OFF
+echo "== ThreadSanitizer: the paths where the main and audio threads meet =="
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZE=thread -DVB_BUILD_BENCH=OFF
+cmake --build build/tsan -j "$jobs" --target plugin_tests framework_plug_tests
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/plugin/plugin_tests --gtest_filter='Concurrency.*:Parameters.*'
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/framework/framework_plug_tests
