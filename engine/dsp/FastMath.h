@@ -4,43 +4,64 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "Math.h"
 
 namespace vrelbazzit::dsp {
 
-// sin(2 pi x) for any finite x of moderate size (|x| < 2^30). The argument is a
-// fraction of a turn, so the reduction to an eighth of a turn is exact; the
-// remaining angle (at most pi/4) goes through Taylor polynomials whose first
-// dropped terms are below 5e-17.
+// sin(2 pi x) for any finite x with |x| < 2^48. The argument is a fraction of
+// a turn, so the reduction to the nearest quarter turn is exact: y = 4x, n the
+// nearest whole number to y (halves to even, by the 1.5 x 2^52 trick), and the
+// remaining angle (pi/2)(y - n) lies within pi/4 either way. It goes through
+// Taylor polynomials whose first dropped terms are below 5e-17.
 inline double SinTwoPi(double x) {
-  const double r = x - static_cast<double>(NearestInt(x));  // -0.5..0.5, exact
-  const int q = NearestInt(4.0 * r);                          // quadrant -2..2
-  const double a = kTwoPi * (r - 0.25 * q);                   // -pi/4..pi/4
+  constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 x 2^52
+  constexpr double kHalfPi = 1.57079632679489661923;
+  const double y = 4.0 * x;
+  const double n = (y + kRoundMagic) - kRoundMagic;
+  const double a = kHalfPi * (y - n);
   const double a2 = a * a;
-  // sin a and cos a, Horner form, through a^15 and a^16.
-  auto sinPoly = [a, a2] {
-    return a * (1.0 + a2 * (-1.0 / 6 + a2 * (1.0 / 120 + a2 * (-1.0 / 5040 + a2 * (1.0 / 362880 +
-           a2 * (-1.0 / 39916800 + a2 * (1.0 / 6227020800 + a2 * (-1.0 / 1307674368000.0))))))));
-  };
-  auto cosPoly = [a2] {
-    return 1.0 + a2 * (-0.5 + a2 * (1.0 / 24 + a2 * (-1.0 / 720 + a2 * (1.0 / 40320 + a2 * (-1.0 / 3628800 +
-           a2 * (1.0 / 479001600 + a2 * (-1.0 / 87178291200.0 + a2 * (1.0 / 20922789888000.0))))))));
-  };
-  switch (q) {
-    case 0: return sinPoly();
-    case 1: return cosPoly();
-    case -1: return -cosPoly();
-    default: return -sinPoly();  // q = 2 or -2: half a turn away
+  const unsigned quadrant = static_cast<unsigned>(static_cast<int64_t>(n)) & 3u;
+  if (quadrant & 1u) {
+    const double c = 1.0 + a2 * (-0.5 + a2 * (1.0 / 24 + a2 * (-1.0 / 720 + a2 * (1.0 / 40320 + a2 * (-1.0 / 3628800 +
+                     a2 * (1.0 / 479001600 + a2 * (-1.0 / 87178291200.0 + a2 * (1.0 / 20922789888000.0))))))));
+    return quadrant == 1u ? c : -c;
   }
+  const double sn = a * (1.0 + a2 * (-1.0 / 6 + a2 * (1.0 / 120 + a2 * (-1.0 / 5040 + a2 * (1.0 / 362880 +
+                    a2 * (-1.0 / 39916800 + a2 * (1.0 / 6227020800 + a2 * (-1.0 / 1307674368000.0))))))));
+  return quadrant == 0u ? sn : -sn;
 }
 
-// tanh through one exp: (e - 1) / (e + 1) with e = exp(2x); absolute error
-// about 1e-16. Beyond |x| = 20, tanh is 1 to double precision.
+// e^x for |x| <= 40: x = k ln 2 + r with |r| <= ln 2 / 2, e^r from its Taylor
+// series through r^13 (the first dropped term is below 5e-18), times 2^k put
+// straight into the exponent bits.
+inline double ExpSmall(double x) {
+  constexpr double kLog2e = 1.4426950408889634;
+  constexpr double kLn2Hi = 6.93147180369123816490e-01;  // low bits zero: k x kLn2Hi is exact
+  constexpr double kLn2Lo = 1.90821492927058770002e-10;
+  constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 x 2^52: adding it rounds to a whole number
+  const double k = (x * kLog2e + kRoundMagic) - kRoundMagic;
+  const double r = (x - k * kLn2Hi) - k * kLn2Lo;
+  const double p =
+      1.0 + r * (1.0 + r * (1.0 / 2 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720 +
+      r * (1.0 / 5040 + r * (1.0 / 40320 + r * (1.0 / 362880 + r * (1.0 / 3628800 + r * (1.0 / 39916800 +
+      r * (1.0 / 479001600 + r * (1.0 / 6227020800.0)))))))))))));
+  const uint64_t bits = static_cast<uint64_t>(static_cast<int64_t>(k) + 1023) << 52;
+  double scale;
+  std::memcpy(&scale, &bits, sizeof scale);
+  return p * scale;
+}
+
+// tanh through one exponential: (e - 1) / (e + 1) with e = e^(2x); absolute
+// error about 1e-16. Beyond |x| = 20, tanh is 1 to double precision. NaN
+// stays NaN.
 inline double Tanh(double x) {
   if (x > 20.0) return 1.0;
   if (x < -20.0) return -1.0;
-  const double e = std::exp(2.0 * x);
+  if (!(x == x)) return x;
+  const double e = ExpSmall(2.0 * x);
   return (e - 1.0) / (e + 1.0);
 }
 
