@@ -1,0 +1,69 @@
+#include "BlockSchedule.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vbrender {
+namespace {
+
+constexpr double kFrameSlack = 1e-6;
+
+// The kind a controller message replaces within a block: the controller
+// number for control changes, 128 for channel pressure, 129 for pitch bend.
+int ControllerKind(const fw::IMidiMsg& m) {
+  switch (m.StatusMsg()) {
+    case fw::IMidiMsg::kControlChange: return m.mData1;
+    case fw::IMidiMsg::kChannelAftertouch: return 128;
+    case fw::IMidiMsg::kPitchWheel: return 129;
+    default: return -1;
+  }
+}
+
+}  // namespace
+
+int64_t FrameOfTime(double seconds, double sampleRate) {
+  const double frame = std::floor(seconds * sampleRate + kFrameSlack);
+  return frame > 0.0 ? static_cast<int64_t>(frame) : 0;
+}
+
+BlockScheduler::BlockScheduler(std::vector<TimedMidiMsg> messages, double sampleRate, double tempo)
+    : mTempo(tempo) {
+  mTimed.reserve(messages.size());
+  for (const TimedMidiMsg& m : messages) mTimed.push_back({FrameOfTime(m.seconds, sampleRate), m.msg});
+  // Already in time order when read from a file; the stable sort keeps file
+  // order among messages of the same frame.
+  std::stable_sort(mTimed.begin(), mTimed.end(),
+                   [](const Framed& a, const Framed& b) { return a.frame < b.frame; });
+}
+
+fw::OfflineBlock BlockScheduler::Next(int64_t blockStart, int nFrames) {
+  fw::OfflineBlock block;
+  block.tempo = mTempo;
+  const int64_t blockEnd = blockStart + nFrames;
+  for (; mCursor < mTimed.size() && mTimed[mCursor].frame < blockEnd; ++mCursor) {
+    fw::IMidiMsg msg = mTimed[mCursor].msg;
+    msg.mOffset = static_cast<int>(std::max<int64_t>(0, mTimed[mCursor].frame - blockStart));
+    const int kind = ControllerKind(msg);
+    if (kind >= 0) {
+      auto same = std::find_if(block.controllers.begin(), block.controllers.end(),
+                               [&](const fw::IMidiMsg& c) {
+                                 return c.Channel() == msg.Channel() && ControllerKind(c) == kind;
+                               });
+      if (same != block.controllers.end()) {
+        *same = msg;
+      } else {
+        block.controllers.push_back(msg);
+      }
+      continue;
+    }
+    switch (msg.StatusMsg()) {
+      case fw::IMidiMsg::kNoteOn:
+      case fw::IMidiMsg::kNoteOff:
+      case fw::IMidiMsg::kPolyAftertouch: block.events.push_back(msg); break;
+      default: break;  // program change; system messages never get here
+    }
+  }
+  return block;
+}
+
+}  // namespace vbrender
