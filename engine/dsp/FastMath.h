@@ -23,14 +23,25 @@ inline double SinTwoPi(double x) {
   const double n = (y + kRoundMagic) - kRoundMagic;
   const double a = kHalfPi * (y - n);
   const double a2 = a * a;
+  const double a4 = a2 * a2;
+  const double a8 = a4 * a4;
   const unsigned quadrant = static_cast<unsigned>(static_cast<int64_t>(n)) & 3u;
+  // The polynomials in a2 are evaluated in Estrin's scheme (pairs, then pairs
+  // of pairs), which keeps the chain of dependent operations short.
   if (quadrant & 1u) {
-    const double c = 1.0 + a2 * (-0.5 + a2 * (1.0 / 24 + a2 * (-1.0 / 720 + a2 * (1.0 / 40320 + a2 * (-1.0 / 3628800 +
-                     a2 * (1.0 / 479001600 + a2 * (-1.0 / 87178291200.0 + a2 * (1.0 / 20922789888000.0))))))));
+    const double c01 = 1.0 - 0.5 * a2;
+    const double c23 = 1.0 / 24 - (1.0 / 720) * a2;
+    const double c45 = 1.0 / 40320 - (1.0 / 3628800) * a2;
+    const double c67 = 1.0 / 479001600 - (1.0 / 87178291200.0) * a2;
+    const double c8 = 1.0 / 20922789888000.0;
+    const double c = (c01 + c23 * a4) + (c45 + c67 * a4) * a8 + c8 * (a8 * a8);
     return quadrant == 1u ? c : -c;
   }
-  const double sn = a * (1.0 + a2 * (-1.0 / 6 + a2 * (1.0 / 120 + a2 * (-1.0 / 5040 + a2 * (1.0 / 362880 +
-                    a2 * (-1.0 / 39916800 + a2 * (1.0 / 6227020800 + a2 * (-1.0 / 1307674368000.0))))))));
+  const double s01 = 1.0 - (1.0 / 6) * a2;
+  const double s23 = 1.0 / 120 - (1.0 / 5040) * a2;
+  const double s45 = 1.0 / 362880 - (1.0 / 39916800) * a2;
+  const double s67 = 1.0 / 6227020800 - (1.0 / 1307674368000.0) * a2;
+  const double sn = a * ((s01 + s23 * a4) + (s45 + s67 * a4) * a8);
   return quadrant == 0u ? sn : -sn;
 }
 
@@ -44,10 +55,18 @@ inline double ExpSmall(double x) {
   constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 x 2^52: adding it rounds to a whole number
   const double k = (x * kLog2e + kRoundMagic) - kRoundMagic;
   const double r = (x - k * kLn2Hi) - k * kLn2Lo;
-  const double p =
-      1.0 + r * (1.0 + r * (1.0 / 2 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720 +
-      r * (1.0 / 5040 + r * (1.0 / 40320 + r * (1.0 / 362880 + r * (1.0 / 3628800 + r * (1.0 / 39916800 +
-      r * (1.0 / 479001600 + r * (1.0 / 6227020800.0)))))))))))));
+  // Taylor coefficients 1/k! in Estrin's scheme.
+  const double r2 = r * r;
+  const double r4 = r2 * r2;
+  const double r8 = r4 * r4;
+  const double p01 = 1.0 + r;
+  const double p23 = 1.0 / 2 + (1.0 / 6) * r;
+  const double p45 = 1.0 / 24 + (1.0 / 120) * r;
+  const double p67 = 1.0 / 720 + (1.0 / 5040) * r;
+  const double p89 = 1.0 / 40320 + (1.0 / 362880) * r;
+  const double p1011 = 1.0 / 3628800 + (1.0 / 39916800) * r;
+  const double p1213 = 1.0 / 479001600 + (1.0 / 6227020800.0) * r;
+  const double p = ((p01 + p23 * r2) + (p45 + p67 * r2) * r4) + ((p89 + p1011 * r2) + p1213 * r4) * r8;
   const uint64_t bits = static_cast<uint64_t>(static_cast<int64_t>(k) + 1023) << 52;
   double scale;
   std::memcpy(&scale, &bits, sizeof scale);
