@@ -1,6 +1,6 @@
 // The plug-in object: one per instance. Declares the parameters, forwards
-// parameter changes, MIDI and audio blocks to the engine, and feeds the output
-// meter.
+// parameter changes, MIDI and audio blocks to the engine, feeds the output
+// meter, and keeps the instance's patch state, host state and skin.
 #pragma once
 
 #include <array>
@@ -27,6 +27,7 @@ class VrelBazzit final : public fw::IPlugBase {
 public:
   explicit VrelBazzit(const fw::InstanceInfo& info);
 
+  // ---- Processing (VrelBazzit.cpp) ---------------------------------------
   // Main thread: the editor window closed.
   void OnUIClose() override;
   // Audio thread while processing, main thread otherwise: one parameter to the engine.
@@ -45,6 +46,12 @@ public:
   void SetCircuitSeed(uint64_t seed) { mSynth.SetCircuitSeed(seed); }
   // For tests: the meter sender.
   fw::IPeakSender<2, 64>& MeterSender() { return mMeterSender; }
+
+  // ---- Patches: model, label, A/B, patch files, factory bank (patches.cpp) ----
+
+  // ---- Host state (State.cpp) -------------------------------------------------
+
+  // ---- Skin selection (SkinSelection.cpp) --------------------------------------
 
 private:
   SynthCore mSynth;

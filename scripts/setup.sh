@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  clang                   # libFuzzer targets and the sanitizer runtime
+  clang libclang-rt-14-dev   # libFuzzer targets and their sanitizer runtime
   libgtest-dev libgmock-dev
   libbenchmark-dev
   libsndfile1-dev         # WAV writing in the offline renderer

@@ -24,3 +24,16 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZ
 cmake --build build/tsan -j "$jobs" --target plugin_tests framework_plug_tests
 TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/plugin/plugin_tests --gtest_filter='Concurrency.*:Parameters.*'
 TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/framework/framework_plug_tests
+echo "== fuzzers: a short run of each =="
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_FUZZ=ON
+cmake --build build/fuzz -j "$jobs"
+shopt -s nullglob
+for fuzzer in build/fuzz/tests/fuzz/fuzz_*; do
+  name=$(basename "$fuzzer")
+  work=build/fuzz/corpus/$name
+  mkdir -p "$work"
+  seeds=tests/fuzz/corpus/$name
+  [ -d "$seeds" ] || seeds=
+  echo "-- $name"
+  "$fuzzer" -max_total_time="${VB_FUZZ_SECONDS:-30}" -print_final_stats=1 "$work" $seeds 2>&1 | tail -n 12
+done

@@ -1,0 +1,2 @@
+// SkinSelection of the plug-in object.
+#include "VrelBazzit.h"

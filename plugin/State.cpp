@@ -1,0 +1,2 @@
+// State of the plug-in object.
+#include "VrelBazzit.h"

@@ -1,0 +1,2 @@
+// patches of the plug-in object.
+#include "VrelBazzit.h"
