@@ -17,6 +17,7 @@ using dsp::NearestInt;
 
 namespace {
 constexpr double kMinSampleRate = 8000.0;
+constexpr double kMaxSampleRate = 768000.0;  // bounds the echo lines at 2 x 43 MB
 constexpr double kEchoLineSeconds = 7.0;   // longest echo: 2 beats at 30 BPM x 1.5 = 6 s
 constexpr double kWidthLineSeconds = 0.1;  // longest width tap: 11 ms + 2.8 ms x 1.35
 constexpr double kSmoothingSeconds = 0.005;
@@ -59,8 +60,9 @@ void SynthCore::UpdateRateConstants() {
 }
 
 void SynthCore::SetSampleRate(double rate) {
-  if (std::isnan(rate)) rate = kMinSampleRate;
-  sampleRate = std::max(rate, kMinSampleRate);
+  // A rate that is not a number keeps the current one; the lines are still
+  // cleared and the voices reset as for any new rate.
+  if (std::isfinite(rate)) sampleRate = std::clamp(rate, kMinSampleRate, kMaxSampleRate);
   UpdateRateConstants();
 
   spaceLeft.assign(static_cast<size_t>(kEchoLineSeconds * sampleRate), 0.0);
