@@ -16,7 +16,6 @@ using dsp::Partial;
 
 namespace {
 constexpr double kMaxIncrement = 0.45;   // no oscillator runs above 0.45 of the sample rate
-constexpr double kShapeFadeSeconds = 0.008;
 constexpr double kLevelScale = 0.46;
 
 double LimitIncrement(double inc) { return std::min(inc, kMaxIncrement); }

@@ -21,6 +21,7 @@ constexpr double kMaxSampleRate = 768000.0;  // bounds the echo lines at 2 x 43 
 constexpr double kEchoLineSeconds = 7.0;   // longest echo: 2 beats at 30 BPM x 1.5 = 6 s
 constexpr double kWidthLineSeconds = 0.1;  // longest width tap: 11 ms + 2.8 ms x 1.35
 constexpr double kSmoothingSeconds = 0.005;
+constexpr double kShapeFadeSeconds = 0.008;  // a wave-shape change crossfades over 8 ms
 constexpr double kAgeTargetSeconds = 0.12;
 constexpr double kAgeFollowSeconds = 0.22;
 constexpr double kBankQ = 2.2;
@@ -50,7 +51,7 @@ void SynthCore::UpdateRateConstants() {
   mBodyCoef = dsp::OnePoleCornerCoefficient(170.0, s);
   mFuzzLowpassCoef = dsp::OnePoleCornerCoefficient(4800.0, s);
   mSustainCoef = dsp::OnePoleCoefficient(dsp::kSustainFollow, s);
-  mFadeStep = 1.0 / (0.008 * s);
+  mFadeStep = 1.0 / (kShapeFadeSeconds * s);
   mAgeFollow = 1.0 / (kAgeFollowSeconds * s);
   mAgeReload = static_cast<int>(kAgeTargetSeconds * s);
   if (mAgeReload < 2) mAgeReload = 1;
