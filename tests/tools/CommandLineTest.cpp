@@ -128,10 +128,33 @@ TEST(ParseCommandLine, PositionalsRequiredAndCounted) {
   }
 }
 
+TEST(ParseCommandLine, SoundOptions) {
+  const CommandLineResult none = Parse({"in.mid", "out.wav"});
+  ASSERT_EQ(none.kind, CommandLineResult::kRun) << none.text;
+  EXPECT_FALSE(none.options.patch || none.options.factory || none.options.savePatch);
+
+  const CommandLineResult both = Parse({"--factory", "Glass Keys", "--save-patch", "p.vbpatch", "in.mid", "out.wav"});
+  ASSERT_EQ(both.kind, CommandLineResult::kRun) << both.text;
+  EXPECT_EQ(both.options.factory, "Glass Keys");
+  EXPECT_EQ(both.options.savePatch, "p.vbpatch");
+  EXPECT_FALSE(both.options.patch.has_value());
+
+  const CommandLineResult file = Parse({"--patch=my.vbpatch", "in.mid", "out.wav"});
+  ASSERT_EQ(file.kind, CommandLineResult::kRun) << file.text;
+  EXPECT_EQ(file.options.patch, "my.vbpatch");
+
+  // One starting sound: a patch file and a factory patch exclude each other.
+  const CommandLineResult clash = Parse({"--patch", "a.vbpatch", "--factory", "3", "in.mid", "out.wav"});
+  EXPECT_EQ(clash.kind, CommandLineResult::kError);
+  EXPECT_NE(clash.text.find("--factory"), std::string::npos) << clash.text;
+  EXPECT_EQ(clash.text.find('\n'), std::string::npos) << clash.text;
+}
+
 TEST(ParseCommandLine, HelpListsTheOptions) {
   const CommandLineResult r = Parse({"--help"});
   ASSERT_EQ(r.kind, CommandLineResult::kHelp);
-  for (const char* option : {"--rate", "--block", "--tempo", "--seed", "--param", "--length", "--format", "--quiet"})
+  for (const char* option : {"--rate", "--block", "--tempo", "--seed", "--param", "--length", "--format", "--quiet",
+                             "--patch", "--factory", "--save-patch"})
     EXPECT_NE(r.text.find(option), std::string::npos) << option;
 }
 

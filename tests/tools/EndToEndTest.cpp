@@ -1,6 +1,7 @@
 // The vrelbazzit-render executable with the real instrument: what it writes,
-// that a fixed seed reproduces a render bit for bit, and that bad input ends
-// with a one-line message, a non-zero exit and no output file.
+// that a fixed seed reproduces a render bit for bit, that factory patches and
+// patch files set the sound and a saved patch reproduces it, and that bad
+// input ends with a one-line message, a non-zero exit and no output file.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/wait.h>
@@ -206,6 +207,74 @@ TEST(RenderExecutable, ParametersByNameIndexAndDisplayText) {
   EXPECT_EQ(std::count(muted.samples.begin(), muted.samples.end(), 0.0), std::ssize(muted.samples));
 }
 
+TEST(RenderExecutable, FactoryPatchByIndexOrName) {
+  TempDir dir;
+  ASSERT_TRUE(dir.Ok());
+  const std::string midi = WriteChordFile(dir);
+  ASSERT_FALSE(midi.empty());
+  auto render = [&](const std::string& name, std::vector<std::string> sound) {
+    std::vector<std::string> args = {"--seed", "9", "--rate", "8000", "--length", "1", "--format", "double",
+                                     "--quiet"};
+    args.insert(args.end(), sound.begin(), sound.end());
+    args.push_back(midi);
+    args.push_back(dir / name);
+    const RunResult r = RunTool(dir, args);
+    EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
+    return ReadWav(dir / name);
+  };
+  const Wav defaults = render("defaults.wav", {});
+  const Wav byIndex = render("index.wav", {"--factory", "14"});
+  const Wav byName = render("name.wav", {"--factory", "glass keys"});
+  const Wav init = render("init.wav", {"--factory", "0"});
+  ASSERT_TRUE(defaults.ok && byIndex.ok && byName.ok && init.ok);
+  EXPECT_TRUE(byIndex.samples == byName.samples) << "index 14 is \"Glass Keys\"";
+  EXPECT_FALSE(byIndex.samples == defaults.samples) << "the factory patch changes the sound";
+  EXPECT_TRUE(init.samples == defaults.samples) << "\"Init Vrels\" is the defaults";
+}
+
+// The sound a render used, saved as a patch and given back with --patch,
+// renders the same samples.
+TEST(RenderExecutable, SavedPatchReproducesTheRender) {
+  TempDir dir;
+  ASSERT_TRUE(dir.Ok());
+  const std::string midi = WriteChordFile(dir);
+  ASSERT_FALSE(midi.empty());
+  const std::vector<std::string> common = {"--seed", "5", "--rate", "8000", "--length", "1", "--format", "double",
+                                           "--quiet"};
+  auto run = [&](std::vector<std::string> extra, const std::string& wav) {
+    std::vector<std::string> args = common;
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(midi);
+    args.push_back(dir / wav);
+    const RunResult r = RunTool(dir, args);
+    EXPECT_EQ(r.exitCode, 0) << wav << ": " << r.err;
+    return ReadWav(dir / wav);
+  };
+  const std::string saved = dir / "edited.vbpatch";
+  const Wav edited =
+      run({"--factory", "Hollow Choir", "--param", "Cutoff=33", "--param", "Attack=250.875", "--save-patch", saved},
+          "edited.wav");
+  const std::vector<unsigned char> bytes = test::ReadBytes(saved);
+  const std::string text(bytes.begin(), bytes.end());
+  // Header, the factory name marked as edited, then the values: "Cutoff" is
+  // the 4th (line 6), "Attack" the 9th (line 11), "Release" from the patch.
+  EXPECT_EQ(text.rfind("VRELBAZZIT_PATCH_V1 59\nHollow Choir *\n70\n55\n55\n33\n12\n12\n20\n0\n250.875\n920\n", 0),
+            0u)
+      << text;
+
+  const Wav reloaded = run({"--patch", saved}, "reloaded.wav");
+  const Wav unedited = run({"--factory", "5"}, "unedited.wav");
+  ASSERT_TRUE(edited.ok && reloaded.ok && unedited.ok);
+  EXPECT_TRUE(reloaded.samples == edited.samples);
+  EXPECT_FALSE(unedited.samples == edited.samples) << "--param changed the factory patch";
+
+  // Without a starting sound the defaults are saved under their name.
+  run({"--save-patch", dir / "init.vbpatch"}, "init.wav");
+  const std::vector<unsigned char> init = test::ReadBytes(dir / "init.vbpatch");
+  EXPECT_EQ(std::string(init.begin(), init.end()).rfind("VRELBAZZIT_PATCH_V1 59\nInit Vrels\n70\n55\n55\n70\n12\n", 0),
+            0u);
+}
+
 TEST(RenderExecutable, BadInputFailsWithOneLineAndNoFile) {
   TempDir dir;
   ASSERT_TRUE(dir.Ok());
@@ -214,6 +283,9 @@ TEST(RenderExecutable, BadInputFailsWithOneLineAndNoFile) {
   test::WriteBytes(dir / "garbage.mid", {'n', 'o', 't', ' ', 'm', 'i', 'd', 'i'});
   test::WriteBytes(dir / "truncated.mid", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0,
                                            0, 0, 4, 0, 0x90, 60, 100});
+  const std::string badPatch = dir / "crlf.vbpatch";
+  test::WriteBytes(badPatch, {'V', 'R', 'E', 'L', 'B', 'A', 'Z', 'Z', 'I', 'T', '_', 'P', 'A', 'T', 'C', 'H', '_', 'V',
+                              '1', ' ', '5', '9', '\r', '\n'});
   const std::string out = dir / "out.wav";
   struct Case {
     const char* name;
@@ -237,6 +309,17 @@ TEST(RenderExecutable, BadInputFailsWithOneLineAndNoFile) {
       {"zero length", {"--length", "0", midi, out}, "--length"},
       {"missing output", {midi}, "OUTPUT"},
       {"output directory missing", {midi, dir / "no-such-dir/out.wav"}, "no-such-dir/out.wav"},
+      {"missing patch file", {"--patch", dir / "nope.vbpatch", midi, out}, "cannot open"},
+      {"bad patch file", {"--patch", badPatch, midi, out}, "cannot load patch"},
+      {"bad patch file, a patch to save", {"--patch", badPatch, "--save-patch", dir / "s.vbpatch", midi, out},
+       "VRELBAZZIT_PATCH_V1 59"},
+      {"factory index past the bank", {"--factory", "18", midi, out}, "0..17"},
+      {"unknown factory name", {"--factory", "Nope", midi, out}, "\"Nope\""},
+      {"patch file and factory patch", {"--patch", badPatch, "--factory", "1", midi, out}, "--factory"},
+      {"patch to save into a missing folder",
+       {"--seed", "1", "--rate", "8000", "--length", "0.1", "--save-patch", dir / "no-such-dir/p.vbpatch", midi,
+        out},
+       "cannot write the patch file"},
   };
   const std::vector<std::string> before = dir.List();
   for (const Case& c : cases) {

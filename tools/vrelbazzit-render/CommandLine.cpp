@@ -60,6 +60,17 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
       ->check(CLI::IsMember({"16", "24", "float", "double"}))
       ->capture_default_str();
   app.add_flag("--quiet,-q", o.quiet, "No progress or seed output");
+  CLI::Option* patchOption =
+      app.add_option("--patch", o.patch, "Patch file (.vbpatch) to start from, as a host restores a project")
+          ->type_name("FILE");
+  CLI::Option* factoryOption = app.add_option(
+      "--factory", o.factory,
+      "Factory patch to start from: index 0..17 (others are refused, not wrapped) or name, any case")
+      ->type_name("N|NAME");
+  patchOption->excludes(factoryOption);
+  app.add_option("--save-patch", o.savePatch,
+                 "Also write the rendered sound (after --patch/--factory and --param) as a patch file")
+      ->type_name("FILE");
 
   try {
     app.parse(argc, argv);

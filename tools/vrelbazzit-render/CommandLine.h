@@ -27,6 +27,11 @@ struct RenderOptions {
   std::optional<double> length;     // none: last MIDI event + release tail
   SampleFormat format = SampleFormat::Pcm24;
   bool quiet = false;
+  // The sound before any --param: a patch file or a factory patch (index or
+  // name), never both; none: the defaults. Checked later.
+  std::optional<std::string> patch;
+  std::optional<std::string> factory;
+  std::optional<std::string> savePatch;  // write the rendered sound as a patch file
 };
 
 struct CommandLineResult {

@@ -1,5 +1,6 @@
 // vrelbazzit-render: plays a Standard MIDI File through the instrument, offline,
-// and writes the result as a stereo WAV file.
+// and writes the result as a stereo WAV file; the sound can start from a patch
+// file or a factory patch and be saved as a patch file.
 #include <unistd.h>
 
 #include <cmath>
@@ -11,11 +12,13 @@
 #include "CommandLine.h"
 #include "MidiFile.h"
 #include "ParamArgs.h"
+#include "PatchArgs.h"
 #include "Renderer.h"
 #include "WavWriter.h"
 #include "engine/SynthCore.h"
 #include "framework/offline/OfflineHost.h"
 #include "plugin/VrelBazzit.h"
+#include "plugin/patches.h"
 
 namespace {
 
@@ -74,15 +77,24 @@ int Run(int argc, char** argv) {
   const uint64_t seed = opt.seed ? *opt.seed : vrelbazzit::SynthCore::CreateCircuitSeed();
   auto plug = std::make_unique<vrelbazzit::VrelBazzit>(fw::InstanceInfo{});
   plug->SetCircuitSeed(seed);
+  vrelbazzit::VrelBazzit& instrument = *plug;
 
+  // The sound: a patch file or factory patch, then the --param values over it,
+  // all set before processing starts, as a host restores a project.
+  vbrender::StartingSound start;
+  if (!vbrender::ChooseStartingSound(opt.patch, opt.factory, start, error)) return Fail(error);
   std::vector<vbrender::ParamAssignment> assignments;
   if (!vbrender::ParseParamArgs(opt.params, vbrender::DescribeParams(*plug), assignments, error))
     return Fail(error);
   std::vector<std::pair<int, double>> plain;
+  if (start.fromPatch) {
+    for (int i = 0; i < vrelbazzit::kNumParams; ++i) plain.emplace_back(i, start.values[static_cast<size_t>(i)]);
+  }
   for (const vbrender::ParamAssignment& a : assignments) plain.emplace_back(a.index, a.value);
 
   fw::OfflineHost host(std::move(plug));
   if (!plain.empty() && !host.RestorePlainValues(plain)) return Fail("the parameter values were refused");
+  const vrelbazzit::Patch sound = instrument.CapturePatch();
 
   const double length = opt.length ? *opt.length : midi.lastEventSeconds + vbrender::kReleaseTailSeconds;
   vbrender::RenderSettings settings;
@@ -99,6 +111,12 @@ int Run(int argc, char** argv) {
   if (!vbrender::RenderMidi(host, midi.messages, settings, writer, std::ref(progress), error)) return Fail(error);
   if (writer.HadNonFinite()) return Fail("the instrument produced invalid samples (NaN or infinity)");
   const double peak = writer.Peak();
+  // The patch first: if it cannot be written, the unfinished WAV is discarded too.
+  if (opt.savePatch) {
+    const std::string name = vbrender::SavedPatchName(start.name, !assignments.empty());
+    if (!vrelbazzit::SavePatchFile<vrelbazzit::kNumParams>(opt.savePatch->c_str(), name, sound))
+      return Fail("cannot write the patch file \"" + *opt.savePatch + "\"");
+  }
   if (!writer.Commit(error)) return Fail(error);
 
   const bool integerFormat =
