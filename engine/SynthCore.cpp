@@ -35,8 +35,8 @@ double SyncBeats(int sync) {
 
 SynthCore::SynthCore() {
   for (int i = 0; i < kNumParams; ++i) {
-    const ParamSpec& spec = kParamSpecs[static_cast<size_t>(i)];
-    params[i] = Clamp(ToEngineValue(spec.unit, spec.defaultValue), EngineMin(spec.unit), EngineMax(spec.unit));
+    const ParamSpec& decl = kParamSpecs[static_cast<size_t>(i)];
+    params[i] = Clamp(ToEngineValue(decl.unit, decl.defaultValue), EngineMin(decl.unit), EngineMax(decl.unit));
   }
   for (Voice& v : voices) v = Voice{};
   UpdateRateConstants();

@@ -12,22 +12,22 @@ namespace {
 constexpr double kMinHostTempo = 30.0;
 constexpr double kMaxHostTempo = 300.0;
 
-void DeclareParam(fw::IParam& p, const ParamSpec& spec) {
-  switch (spec.kind) {
+void DeclareParam(fw::IParam& p, const ParamSpec& decl) {
+  switch (decl.kind) {
     case ParamKind::Double:
-      p.InitDouble(spec.name, spec.defaultValue, spec.minValue, spec.maxValue, spec.step, spec.label, 0, spec.group,
-                   spec.powCurve ? fw::IParam::ShapePowCurve(kPowCurveExponent) : fw::IParam::ShapeLinear());
+      p.InitDouble(decl.name, decl.defaultValue, decl.minValue, decl.maxValue, decl.step, decl.label, 0, decl.group,
+                   decl.powCurve ? fw::IParam::ShapePowCurve(kPowCurveExponent) : fw::IParam::ShapeLinear());
       break;
     case ParamKind::Int:
-      p.InitInt(spec.name, static_cast<int>(spec.defaultValue), static_cast<int>(spec.minValue),
-                static_cast<int>(spec.maxValue), spec.label, 0, spec.group);
+      p.InitInt(decl.name, static_cast<int>(decl.defaultValue), static_cast<int>(decl.minValue),
+                static_cast<int>(decl.maxValue), decl.label, 0, decl.group);
       break;
     case ParamKind::Bool:
-      p.InitBool(spec.name, spec.defaultValue >= 0.5, spec.label, 0, spec.group, spec.texts.items[0],
-                 spec.texts.items[1]);
+      p.InitBool(decl.name, decl.defaultValue >= 0.5, decl.label, 0, decl.group, decl.texts.items[0],
+                 decl.texts.items[1]);
       break;
     case ParamKind::Enum:
-      p.InitEnum(spec.name, static_cast<int>(spec.defaultValue), spec.texts.count, spec.texts.items, 0, spec.group);
+      p.InitEnum(decl.name, static_cast<int>(decl.defaultValue), decl.texts.count, decl.texts.items, 0, decl.group);
       break;
   }
 }
@@ -38,6 +38,9 @@ VrelBazzit::VrelBazzit(const fw::InstanceInfo& info) : fw::IPlugBase(info, MakeC
   mSynth.SetSampleRate(48000.0);
 
   for (int i = 0; i < kNumParams; ++i) DeclareParam(*GetParam(i), kParamSpecs[static_cast<size_t>(i)]);
+
+  // The shipped case skin, when present, is loaded by the first idle tick or editor opening.
+  if (std::string casePath = ShippedSkinPath(kCaseSkinFolder); !casePath.empty()) RequestSkinRestore(std::move(casePath));
 }
 
 void VrelBazzit::OnUIClose() {
@@ -106,6 +109,12 @@ void VrelBazzit::OnIdle() {
   mMeterSender.TransmitData([this](const fw::ISenderData<2, float>& d) {
     SendControlMsgFromDelegate(d.ctrlTag, 0, static_cast<int>(sizeof(d)), &d);
   });
+
+  // Skin: a pending path is loaded even while the editor is closed; a change is consumed either way.
+  if (ApplyPendingSkin() || mSkinChanged) {
+    mSkinChanged = false;
+    // Seam: with an editor open, the rebuild (controls dropped, layout re-run, values re-sent) goes here.
+  }
 }
 
 }  // namespace vrelbazzit

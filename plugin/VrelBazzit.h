@@ -10,6 +10,7 @@
 #include "../engine/SynthCore.h"
 #include "../framework/plug/IPeakSender.h"
 #include "../framework/plug/IPlugBase.h"
+#include "../skins/SkinPack.h"
 #include "Config.h"
 
 class ABSelectorControl;
@@ -48,10 +49,95 @@ public:
   fw::IPeakSender<2, 64>& MeterSender() { return mMeterSender; }
 
   // ---- Patches: model, label, A/B, patch files, factory bank (patches.cpp) ----
+  // All on the main thread (editor actions, host state restore); the values
+  // they set reach the engine through OnParamChange, deferred to the audio
+  // thread while processing runs.
+
+  // The 59 current plain parameter values, in index order.
+  Patch CapturePatch() const;
+  // Sets every parameter from the patch (stepped kinds rounded, all limited to
+  // their ranges) as editor changes the host is told of, sends the values to
+  // the editor's controls, then shows label. Never marks the label modified.
+  void ApplyPatch(const Patch& patch, const std::string& label);
+  // Shows mPatchLabel and mActiveSlot in the editor's controls, when they exist.
+  void RefreshPatchLabel();
+  // Main thread: a parameter changed on the editor side. The user's first
+  // edit appends the modified marker " *" to the label.
+  void OnParamChangeUI(int paramIdx, fw::EParamSource source) override;
+  // The A/B switch, slot 0 = A, 1 = B. The first switch copies the current
+  // sound into both slots; each switch keeps the sound being left in its slot.
+  void SelectAB(int slot);
+  // Writes the current sound and label to a patch file. False when nothing
+  // could be written; an existing file is then left as it was.
+  bool SavePatch(const char* path) const;
+  // Loads a patch file (59, 58 or 57 values) and applies it; the label becomes
+  // the file's name and the A/B slots are forgotten. False when the file is
+  // refused; the sound, label and A/B state are then untouched.
+  bool LoadPatch(const char* path);
+  // Factory patch index (wrapped into 0..17) built from the defaults; the A/B
+  // slots are forgotten. The editor steps with FactoryIndex() -1 and +1.
+  void SelectFactoryPatch(int index);
+  // Host thread (usually main), after a successful state restore: the engine
+  // follows, the label reads "Project sound", A/B starts afresh, the editor's
+  // controls get every value.
+  void OnRestoreState() override;
+
+  const std::string& PatchLabel() const { return mPatchLabel; }
+  int ActiveSlot() const { return mActiveSlot; }
+  bool ABReady() const { return mABReady; }
+  int FactoryIndex() const { return mFactoryIndex; }
+  const std::array<Patch, 2>& ABPatches() const { return mABPatches; }
+  const std::array<std::string, 2>& ABNames() const { return mABNames; }
 
   // ---- Host state (State.cpp) -------------------------------------------------
+  // Tag of the plug-in's block after the parameter values: 'VBS1'.
+  static constexpr uint32_t kStateTag = static_cast<uint32_t>(fw::FourCC("VBS1"));
+  // Longest skin path the state holds, in bytes.
+  static constexpr uint32_t kMaxStateSkinPathBytes = 4096;
+  // Host thread (usually main): the parameter values, the tag, the skin path's
+  // length and bytes. False, for the host to store nothing, when the path is too long.
+  bool SerializeState(fw::IByteChunk& chunk) const override;
+  // Host thread: the position after the plug-in's data, or -1. The whole state
+  // is checked before anything is set, so a refused state changes nothing.
+  int UnserializeState(const fw::IByteChunk& chunk, int startPos) override;
 
   // ---- Skin selection (SkinSelection.cpp) --------------------------------------
+  // Main thread (idle tick, editor opening): loads the path a construction or a
+  // state restore made pending; falls back to the shipped case skin, then to
+  // the built-in look. True when a pending request was handled, whatever its
+  // outcome. Reads files, so never call it with mSkinMutex held.
+  bool ApplyPendingSkin();
+  // Main thread, the "DEFAULT" action: the built-in look, no path, nothing pending.
+  void UseDefaultSkin();
+  // Main thread, the last step of loading a skin the editor accepted (its
+  // images decoded): the pack becomes active, its path is the one saved with
+  // the project, and the next idle tick rebuilds the editor.
+  void ActivateSkin(SkinPack&& pack, const std::string& path);
+  // Any thread: makes a skin path pending, as a state restore does ("" too).
+  void RequestSkinRestore(std::string path);
+  // Any thread: a copy of the skin path a state save writes.
+  std::string SkinPath() const;
+  // Any thread: whether a skin path still waits for ApplyPendingSkin.
+  bool SkinRestorePending() const;
+  // Main thread: the active skin, read by the layout.
+  const SkinPack& Skin() const { return mSkin; }
+  // Main thread: a user action replaced the skin and the editor awaits its rebuild.
+  bool SkinChanged() const { return mSkinChanged; }
+
+  // Path of the shipped skin file "Skins/<folder>/skin.vbskin" in the
+  // resources of the bundle that holds this module; "" when it cannot be
+  // opened. The folders are kCaseSkinFolder, kDarkSkinFolder, kLimitedSkinFolder.
+  static std::string ShippedSkinPath(const char* folder);
+  // The shipped skin folder that follows a skin of this name when cycling:
+  // after "Dark" the limited skin, after "Limited" the case skin, else the dark one.
+  static const char* NextShippedSkin(const std::string& activeSkinName);
+  // Tests: the module file path from which shipped skins are found, in place
+  // of this module's own; "" returns to the module's own path.
+  static void SetModulePathForTesting(std::string path);
+
+  static constexpr const char* kCaseSkinFolder = "VrelBazzitCase";
+  static constexpr const char* kDarkSkinFolder = "VrelBazzitDark";
+  static constexpr const char* kLimitedSkinFolder = "VrelBazzitLimited";
 
 private:
   SynthCore mSynth;
@@ -67,7 +153,9 @@ private:
   ABSelectorControl* mABSelector = nullptr;
   WaveDisplayControl* mOsc1WaveDisplay = nullptr;
   WaveDisplayControl* mOsc2WaveDisplay = nullptr;
-  std::mutex mSkinMutex;
+  SkinPack mSkin;
+  bool mSkinChanged = false;
+  mutable std::mutex mSkinMutex;
   std::string mSkinPath;
   bool mSkinRestorePending = false;
 };

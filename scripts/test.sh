@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs the whole test suite twice: in a normal build with warnings as errors,
-# and in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# and in a build with AddressSanitizer and UndefinedBehaviorSanitizer; then the
+# threaded tests under ThreadSanitizer, the Windows cross build of the VST 3
+# module with its host test under wine, and a short run of each fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,9 +23,19 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZE=address,undefined -DVB_BUILD_BENCH=OFF
 echo "== ThreadSanitizer: the paths where the main and audio threads meet =="
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZE=thread -DVB_BUILD_BENCH=OFF
-cmake --build build/tsan -j "$jobs" --target plugin_tests framework_plug_tests
+cmake --build build/tsan -j "$jobs" --target plugin_tests framework_plug_tests vst3_threads_tests
 TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/plugin/plugin_tests --gtest_filter='Concurrency.*:Parameters.*'
 TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/framework/framework_plug_tests
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vst3/vst3_threads_tests
+echo "== Windows: MinGW cross build of the VST 3 module, host test under wine =="
+cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_WERROR=ON
+cmake --build build/win -j "$jobs"
+# One test program at a time: they share the build's wine prefix, which the
+# first one creates.
+ctest --test-dir build/win --output-on-failure
+# Waits for this prefix's wine server to finish rather than leaving it behind.
+WINEPREFIX="$PWD/build/win/wineprefix" wineserver -w
 echo "== fuzzers: a short run of each =="
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_FUZZ=ON
 cmake --build build/fuzz -j "$jobs"

@@ -22,6 +22,8 @@ bool OfflineHost::RestorePlainValues(const std::vector<std::pair<int, double>>& 
     if (idx < 0 || idx >= mPlug->NParams() || !std::isfinite(v)) return false;
   }
   for (const auto& [idx, v] : values) mPlug->GetParam(idx)->Set(v);
+  // As after a host's state restore: every parameter notified, then OnRestoreState.
+  mPlug->NotifyParamsRestored();
   mPlug->OnRestoreState();
   return true;
 }

@@ -33,7 +33,7 @@ bool ParseChannelIO(const char* s, int& nIn, int& nOut) {
   return true;
 }
 
-constexpr int kBytesPerValue = 8;
+constexpr int kBytesPerValue = IPlugBase::kBytesPerParamValue;
 
 void PutLittleEndianDouble(IByteChunk& chunk, double v) {
   const auto bits = std::bit_cast<uint64_t>(v);
@@ -76,11 +76,7 @@ void IPlugBase::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames)
   }
 }
 
-void IPlugBase::OnRestoreState() {
-  // Through NotifyParamChange, so a restore on a host thread while the audio
-  // thread is processing is applied there rather than alongside ProcessBlock.
-  for (int i = 0; i < NParams(); ++i) NotifyParamChange(i);
-}
+void IPlugBase::OnRestoreState() {}
 
 bool IPlugBase::SerializeParams(IByteChunk& chunk) const {
   for (const auto& p : mParams) PutLittleEndianDouble(chunk, p->Value());
@@ -96,7 +92,15 @@ int IPlugBase::UnserializeParams(const IByteChunk& chunk, int startPos) {
     if (pos < 0) return -1;
   }
   for (int i = 0; i < NParams(); ++i) mParams[static_cast<size_t>(i)]->Set(values[static_cast<size_t>(i)]);
+  NotifyParamsRestored();
   return pos;
+}
+
+void IPlugBase::NotifyParamsRestored() {
+  for (int i = 0; i < NParams(); ++i) {
+    NotifyParamChange(i);
+    OnParamChangeUI(i, kPresetRecall);
+  }
 }
 
 void IPlugBase::NotifyParamChange(int paramIdx) {

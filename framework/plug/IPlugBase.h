@@ -79,7 +79,7 @@ public:
   // Host state. Default: the parameters' plain values.
   virtual bool SerializeState(IByteChunk& chunk) const { return SerializeParams(chunk); }
   virtual int UnserializeState(const IByteChunk& chunk, int startPos) { return UnserializeParams(chunk, startPos); }
-  // After a state restore; default: OnParamChange for every parameter.
+  // After a state restore, once every parameter has been notified. Default: nothing.
   virtual void OnRestoreState();
   virtual void OnUIClose() {}
 
@@ -96,10 +96,18 @@ public:
   const ITimeInfo& GetTimeInfo() const { return mTimeInfo; }
 
   // ---- Parameter state -----------------------------------------------------
+  // Bytes SerializeParams writes: one little-endian double per parameter.
+  static constexpr int kBytesPerParamValue = 8;
+  int ParamsChunkSize() const { return NParams() * kBytesPerParamValue; }
   // The plain values of every parameter in index order, as doubles.
   bool SerializeParams(IByteChunk& chunk) const;
-  // Reads them back; returns the position after them or -1 (nothing changed then).
+  // Reads them back; returns the position after them or -1. Every value is read
+  // before any is set, so a chunk that ends inside them changes nothing. After a
+  // successful read every parameter is notified as by NotifyParamsRestored.
   int UnserializeParams(const IByteChunk& chunk, int startPos);
+  // After values were set as a whole (state restore): NotifyParamChange and
+  // OnParamChangeUI with the preset-recall source for every parameter.
+  void NotifyParamsRestored();
 
   // Runs OnParamChange for a parameter whose value was set off the audio
   // thread: at once while processing is off, else deferred to the audio thread.

@@ -309,15 +309,15 @@ TEST(IPlugBase, UIChangesFromAnotherThreadOnlyReachOnParamChangeOnTheAudioThread
   EXPECT_EQ(plug.Changes().size(), changes.size()) << "nothing was left deferred";
 }
 
-TEST(IPlugBase, RestoreStateRunsOnParamChangeForEveryParameter) {
+TEST(IPlugBase, RestoredParametersReachOnParamChangeEachOnce) {
   RecordingPlug plug;
-  plug.OnRestoreState();
+  plug.NotifyParamsRestored();
   EXPECT_EQ(plug.ChangedIndices(), (std::vector<int>{0, 1, 2}));
 
   // A restore on a host thread while processing goes to the audio thread.
   plug.ClearRecords();
   plug.SetProcessingActive(true);
-  plug.OnRestoreState();
+  plug.NotifyParamsRestored();
   EXPECT_TRUE(plug.Changes().empty());
   plug.BeginProcess(nullptr);
   plug.EndProcess();
@@ -588,6 +588,55 @@ TEST(IPlugBase, UnserializedValuesAreClampedRoundedAndNaNIgnored) {
   EXPECT_EQ(plug.GetParam(0)->Value(), 20000.0);
   EXPECT_EQ(plug.GetParam(1)->Value(), 2.0);
   EXPECT_EQ(plug.GetParam(2)->Value(), 1.0) << "a stored NaN leaves the value";
+}
+
+TEST(IPlugBase, UnserializeParamsNotifiesEveryParameterAsAPresetRecall) {
+  IByteChunk chunk;
+  for (double v : {500.0, -1.0, 2.0}) PutRawDouble(chunk, v);
+
+  // Processing off: OnParamChange at once, with the restored values.
+  RecordingPlug idle;
+  ASSERT_EQ(idle.UnserializeParams(chunk, 0), 24);
+  const auto changes = idle.Changes();
+  ASSERT_EQ(changes.size(), 3u);
+  const double restored[] = {500.0, -1.0, 2.0};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(changes[static_cast<size_t>(i)].idx, i);
+    EXPECT_EQ(changes[static_cast<size_t>(i)].value, restored[i]) << "param " << i;
+    EXPECT_FALSE(changes[static_cast<size_t>(i)].inProcess) << "param " << i;
+  }
+  ASSERT_EQ(idle.uiChanges.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(idle.uiChanges[static_cast<size_t>(i)].idx, i);
+    EXPECT_EQ(idle.uiChanges[static_cast<size_t>(i)].source, kPresetRecall) << "param " << i;
+  }
+
+  // Processing on: the editor side hears at once, the engine side with the
+  // next process call.
+  RecordingPlug busy;
+  busy.SetProcessingActive(true);
+  ASSERT_EQ(busy.UnserializeParams(chunk, 0), 24);
+  EXPECT_TRUE(busy.Changes().empty());
+  EXPECT_EQ(busy.uiChanges.size(), 3u);
+  busy.BeginProcess(nullptr);
+  busy.EndProcess();
+  EXPECT_EQ(busy.ChangedIndices(), (std::vector<int>{0, 1, 2}));
+  for (const auto& c : busy.Changes()) EXPECT_TRUE(c.inProcess) << "param " << c.idx;
+
+  // A refused chunk notifies nothing.
+  RecordingPlug refused;
+  chunk.Resize(20);
+  EXPECT_EQ(refused.UnserializeParams(chunk, 0), -1);
+  EXPECT_TRUE(refused.Changes().empty());
+  EXPECT_TRUE(refused.uiChanges.empty());
+}
+
+TEST(IPlugBase, ParamsChunkSizeIsEightBytesPerParameter) {
+  RecordingPlug plug;
+  IByteChunk chunk;
+  ASSERT_TRUE(plug.SerializeParams(chunk));
+  EXPECT_EQ(plug.ParamsChunkSize(), 24);
+  EXPECT_EQ(chunk.Size(), plug.ParamsChunkSize());
 }
 
 }  // namespace

@@ -199,7 +199,8 @@ TEST_F(OfflineHostTest, BlockOutsideTheSetUpIsRefused) {
 TEST_F(OfflineHostTest, RestoreSetsValuesThenRunsOnRestoreState) {
   ASSERT_TRUE(host->RestorePlainValues({{1, -1.6}, {2, 250.875}, {0, 3.0}}));
   EXPECT_EQ(Values(), (std::vector<double>{1.0, -2.0, 250.875})) << "set like a parameter: rounded, clamped";
-  const std::vector<std::string> expected = {"restore", "param 0=1", "param 1=-2", "param 2=250.875"};
+  // Every parameter is notified first, then OnRestoreState runs, as after a host's restore.
+  const std::vector<std::string> expected = {"param 0=1", "param 1=-2", "param 2=250.875", "restore"};
   EXPECT_EQ(log, expected);
 }
 

@@ -15,13 +15,13 @@ TEST(Parameters, DeclaredFromTheTableInIndexOrder) {
   ASSERT_EQ(plug.NParams(), 59);
   for (int i = 0; i < kNumParams; ++i) {
     const fw::IParam& p = *plug.GetParam(i);
-    const ParamSpec& spec = kParamSpecs[static_cast<size_t>(i)];
-    SCOPED_TRACE(spec.name);
-    EXPECT_STREQ(p.GetName(), spec.name);
-    EXPECT_STREQ(p.GetGroup(), spec.group);
-    EXPECT_EQ(p.Value(), spec.defaultValue);
-    EXPECT_EQ(p.GetMin(), spec.minValue);
-    EXPECT_EQ(p.GetMax(), spec.maxValue);
+    const ParamSpec& decl = kParamSpecs[static_cast<size_t>(i)];
+    SCOPED_TRACE(decl.name);
+    EXPECT_STREQ(p.GetName(), decl.name);
+    EXPECT_STREQ(p.GetGroup(), decl.group);
+    EXPECT_EQ(p.Value(), decl.defaultValue);
+    EXPECT_EQ(p.GetMin(), decl.minValue);
+    EXPECT_EQ(p.GetMax(), decl.maxValue);
     EXPECT_EQ(p.GetFlags(), 0);
   }
 }

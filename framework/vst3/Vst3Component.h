@@ -1,0 +1,248 @@
+// The VST 3 binding of one plug-in instance: a single component that is at
+// once the audio processor and the edit controller of the IPlugBase it owns.
+//
+// Buses: no audio input, one main audio output with the plug-in's channels, one
+// event input (16 channels). 32-bit and 64-bit processing.
+//
+// Parameters towards the host:
+//   ids 0 .. NParams()-1   the plug-in's parameters (the id is the index);
+//   id  NParams()          "Bypass" (the host's bypass switch: the output is
+//                          silent while it is on; saved as the state's bypass word);
+//   ids NParams()+1 ...    hidden, not automatable MIDI-mapping parameters for
+//                          controllers 1, 64, 120 and 123, channel pressure and
+//                          pitch bend on every channel (IMidiMapping); a change
+//                          of one becomes that MIDI message again in the process
+//                          call.
+// Each distinct non-empty parameter group is published as a unit (IUnitInfo),
+// children of the root unit, numbered from 1 in order of first use.
+//
+// One process call, on the audio thread: the tempo of the host's context is
+// taken over when the context says it is valid; then each parameter change
+// queue in order (the last point of each; plug-in parameters through
+// OnParamChange, MIDI-mapping ones as one ProcessMidiMsg each); then the event
+// list in order (note on, note off, polyphonic pressure); then ProcessBlock for
+// the whole block. Sample offsets are not honoured.
+//
+// State: IComponent::getState writes SerializeState's chunk and the 32-bit
+// bypass word; setState reads the stream to its end in 128-byte blocks, runs
+// UnserializeState(chunk, 0), reads the bypass word at the returned position,
+// then calls OnRestoreState. The edit controller has no state of its own.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "../plug/IPlugBase.h"
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "pluginterfaces/vst/ivstcomponent.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+#include "pluginterfaces/vst/ivstevents.h"
+#include "pluginterfaces/vst/ivstmidicontrollers.h"
+#include "pluginterfaces/vst/ivstparameterchanges.h"
+#include "pluginterfaces/vst/ivstunits.h"
+
+namespace fw::vst3 {
+
+// The SDK's interfaces have no virtual destructors by design: objects are
+// destroyed by their own release(), never deleted through an interface.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
+// IComponent and IEditController share the names getState and setState with
+// different meanings; these two bases give each its own function.
+class ComponentStateCalls : public Steinberg::Vst::IComponent {
+public:
+  Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) final { return SetComponentState(state); }
+  Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) final { return GetComponentState(state); }
+
+protected:
+  ~ComponentStateCalls() = default;
+  virtual Steinberg::tresult SetComponentState(Steinberg::IBStream* state) = 0;
+  virtual Steinberg::tresult GetComponentState(Steinberg::IBStream* state) = 0;
+};
+
+class ControllerStateCalls : public Steinberg::Vst::IEditController {
+public:
+  Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) final { return SetControllerState(state); }
+  Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) final { return GetControllerState(state); }
+
+protected:
+  ~ControllerStateCalls() = default;
+  virtual Steinberg::tresult SetControllerState(Steinberg::IBStream* state) = 0;
+  virtual Steinberg::tresult GetControllerState(Steinberg::IBStream* state) = 0;
+};
+
+class SingleComponent final : public ComponentStateCalls,
+                              public Steinberg::Vst::IAudioProcessor,
+                              public ControllerStateCalls,
+                              public Steinberg::Vst::IMidiMapping,
+                              public Steinberg::Vst::IUnitInfo,
+                              public Steinberg::Vst::IProcessContextRequirements,
+                              private IHostSink {
+public:
+  // MIDI messages a host maps onto hidden parameters, in id order.
+  static constexpr std::array<Steinberg::Vst::CtrlNumber, 6> kMappedControllers = {
+      Steinberg::Vst::kCtrlModWheel,     Steinberg::Vst::kCtrlSustainOnOff, Steinberg::Vst::kCtrlAllSoundsOff,
+      Steinberg::Vst::kCtrlAllNotesOff,  Steinberg::Vst::kAfterTouch,       Steinberg::Vst::kPitchBend};
+  // Frames rendered at a time for 32-bit output (through a double buffer).
+  static constexpr int kScratchFrames = 256;
+  // Largest state stream read; the state proper is far smaller.
+  static constexpr int kMaxStateBytes = 1 << 20;
+  // Sample rates accepted by setupProcessing.
+  static constexpr double kMinSampleRate = 1000.0;
+  static constexpr double kMaxSampleRate = 768000.0;
+
+  // Takes the plug-in; the object starts with one reference.
+  explicit SingleComponent(std::unique_ptr<IPlugBase> plug);
+  SingleComponent(const SingleComponent&) = delete;
+  SingleComponent& operator=(const SingleComponent&) = delete;
+
+  Steinberg::Vst::ParamID BypassParamId() const { return static_cast<Steinberg::Vst::ParamID>(mNParams); }
+  Steinberg::Vst::ParamID MidiParamId(size_t mappedIndex) const {
+    return static_cast<Steinberg::Vst::ParamID>(mNParams + 1 + static_cast<int>(mappedIndex));
+  }
+
+  // ---- FUnknown --------------------------------------------------------------
+  Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
+  Steinberg::uint32 PLUGIN_API addRef() override;
+  Steinberg::uint32 PLUGIN_API release() override;
+
+  // ---- IPluginBase (main thread) ----------------------------------------------
+  Steinberg::tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
+  Steinberg::tresult PLUGIN_API terminate() override;
+
+  // ---- IComponent (main thread) -----------------------------------------------
+  Steinberg::tresult PLUGIN_API getControllerClassId(Steinberg::TUID classId) override;
+  Steinberg::tresult PLUGIN_API setIoMode(Steinberg::Vst::IoMode mode) override;
+  Steinberg::int32 PLUGIN_API getBusCount(Steinberg::Vst::MediaType type, Steinberg::Vst::BusDirection dir) override;
+  Steinberg::tresult PLUGIN_API getBusInfo(Steinberg::Vst::MediaType type, Steinberg::Vst::BusDirection dir,
+                                           Steinberg::int32 index, Steinberg::Vst::BusInfo& bus) override;
+  Steinberg::tresult PLUGIN_API getRoutingInfo(Steinberg::Vst::RoutingInfo& inInfo,
+                                               Steinberg::Vst::RoutingInfo& outInfo) override;
+  Steinberg::tresult PLUGIN_API activateBus(Steinberg::Vst::MediaType type, Steinberg::Vst::BusDirection dir,
+                                            Steinberg::int32 index, Steinberg::TBool state) override;
+  Steinberg::tresult PLUGIN_API setActive(Steinberg::TBool state) override;
+
+  // ---- IAudioProcessor ----------------------------------------------------------
+  Steinberg::tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs, Steinberg::int32 numIns,
+                                                   Steinberg::Vst::SpeakerArrangement* outputs,
+                                                   Steinberg::int32 numOuts) override;
+  Steinberg::tresult PLUGIN_API getBusArrangement(Steinberg::Vst::BusDirection dir, Steinberg::int32 index,
+                                                  Steinberg::Vst::SpeakerArrangement& arr) override;
+  Steinberg::tresult PLUGIN_API canProcessSampleSize(Steinberg::int32 symbolicSampleSize) override;
+  Steinberg::uint32 PLUGIN_API getLatencySamples() override;
+  Steinberg::tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override;
+  Steinberg::tresult PLUGIN_API setProcessing(Steinberg::TBool state) override;
+  // Audio thread.
+  Steinberg::tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override;
+  Steinberg::uint32 PLUGIN_API getTailSamples() override;
+
+  // ---- IEditController (main thread) ----------------------------------------------
+  Steinberg::tresult PLUGIN_API setComponentState(Steinberg::IBStream* state) override;
+  Steinberg::int32 PLUGIN_API getParameterCount() override;
+  Steinberg::tresult PLUGIN_API getParameterInfo(Steinberg::int32 paramIndex,
+                                                 Steinberg::Vst::ParameterInfo& info) override;
+  Steinberg::tresult PLUGIN_API getParamStringByValue(Steinberg::Vst::ParamID id,
+                                                      Steinberg::Vst::ParamValue valueNormalized,
+                                                      Steinberg::Vst::String128 string) override;
+  Steinberg::tresult PLUGIN_API getParamValueByString(Steinberg::Vst::ParamID id, Steinberg::Vst::TChar* string,
+                                                      Steinberg::Vst::ParamValue& valueNormalized) override;
+  Steinberg::Vst::ParamValue PLUGIN_API normalizedParamToPlain(Steinberg::Vst::ParamID id,
+                                                               Steinberg::Vst::ParamValue valueNormalized) override;
+  Steinberg::Vst::ParamValue PLUGIN_API plainParamToNormalized(Steinberg::Vst::ParamID id,
+                                                               Steinberg::Vst::ParamValue plainValue) override;
+  Steinberg::Vst::ParamValue PLUGIN_API getParamNormalized(Steinberg::Vst::ParamID id) override;
+  Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue value) override;
+  Steinberg::tresult PLUGIN_API setComponentHandler(Steinberg::Vst::IComponentHandler* handler) override;
+  Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
+
+  // ---- IMidiMapping -------------------------------------------------------------
+  Steinberg::tresult PLUGIN_API getMidiControllerAssignment(Steinberg::int32 busIndex, Steinberg::int16 channel,
+                                                            Steinberg::Vst::CtrlNumber midiControllerNumber,
+                                                            Steinberg::Vst::ParamID& id) override;
+
+  // ---- IUnitInfo -------------------------------------------------------------------
+  Steinberg::int32 PLUGIN_API getUnitCount() override;
+  Steinberg::tresult PLUGIN_API getUnitInfo(Steinberg::int32 unitIndex, Steinberg::Vst::UnitInfo& info) override;
+  Steinberg::int32 PLUGIN_API getProgramListCount() override;
+  Steinberg::tresult PLUGIN_API getProgramListInfo(Steinberg::int32 listIndex,
+                                                   Steinberg::Vst::ProgramListInfo& info) override;
+  Steinberg::tresult PLUGIN_API getProgramName(Steinberg::Vst::ProgramListID listId, Steinberg::int32 programIndex,
+                                               Steinberg::Vst::String128 name) override;
+  Steinberg::tresult PLUGIN_API getProgramInfo(Steinberg::Vst::ProgramListID listId, Steinberg::int32 programIndex,
+                                               Steinberg::Vst::CString attributeId,
+                                               Steinberg::Vst::String128 attributeValue) override;
+  Steinberg::tresult PLUGIN_API hasProgramPitchNames(Steinberg::Vst::ProgramListID listId,
+                                                     Steinberg::int32 programIndex) override;
+  Steinberg::tresult PLUGIN_API getProgramPitchName(Steinberg::Vst::ProgramListID listId, Steinberg::int32 programIndex,
+                                                    Steinberg::int16 midiPitch, Steinberg::Vst::String128 name) override;
+  Steinberg::Vst::UnitID PLUGIN_API getSelectedUnit() override;
+  Steinberg::tresult PLUGIN_API selectUnit(Steinberg::Vst::UnitID unitId) override;
+  Steinberg::tresult PLUGIN_API getUnitByBus(Steinberg::Vst::MediaType type, Steinberg::Vst::BusDirection dir,
+                                             Steinberg::int32 busIndex, Steinberg::int32 channel,
+                                             Steinberg::Vst::UnitID& unitId) override;
+  Steinberg::tresult PLUGIN_API setUnitProgramData(Steinberg::int32 listOrUnitId, Steinberg::int32 programIndex,
+                                                   Steinberg::IBStream* data) override;
+
+  // ---- IProcessContextRequirements ------------------------------------------------
+  Steinberg::uint32 PLUGIN_API getProcessContextRequirements() override;
+
+private:
+  ~SingleComponent() override;
+
+  // ---- Component and controller state ----
+  Steinberg::tresult SetComponentState(Steinberg::IBStream* state) override;
+  Steinberg::tresult GetComponentState(Steinberg::IBStream* state) override;
+  Steinberg::tresult SetControllerState(Steinberg::IBStream* state) override;
+  Steinberg::tresult GetControllerState(Steinberg::IBStream* state) override;
+
+  // ---- IHostSink: the editor's changes go to the host's component handler ----
+  void BeginInformHostOfParamChange(int paramIdx) override;
+  void InformHostOfParamChange(int paramIdx, double normalizedValue) override;
+  void EndInformHostOfParamChange(int paramIdx) override;
+  // The current handler with one reference for the caller, or null.
+  Steinberg::Vst::IComponentHandler* AcquireHandler();
+
+  // ---- Audio thread ----
+  const ITimeInfo* ReadProcessContext(const Steinberg::Vst::ProcessContext* context);
+  void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
+  void ApplyHostValue(Steinberg::Vst::ParamID id, double normalized);
+  void ApplyEvents(Steinberg::Vst::IEventList* events);
+  Steinberg::tresult RenderOutputs(Steinberg::Vst::ProcessData& data);
+
+  // ---- Parameter ids ----
+  enum class IdKind { kPlug, kBypass, kMidi, kNone };
+  IdKind Classify(Steinberg::Vst::ParamID id, int& index) const;
+  Steinberg::Vst::SpeakerArrangement OutputArrangement() const;
+
+  std::unique_ptr<IPlugBase> mPlug;
+  const int mNParams;
+  const int mNOutChannels;
+  std::atomic<Steinberg::uint32> mRefCount{1};
+
+  // Units: name of unit i + 1 (unit 0 is the root), and each parameter's unit.
+  std::vector<std::string> mUnitNames;
+  std::vector<Steinberg::Vst::UnitID> mParamUnits;
+  Steinberg::Vst::UnitID mSelectedUnit = Steinberg::Vst::kRootUnitId;
+
+  std::mutex mHostMutex;  // guards the two host pointers
+  Steinberg::FUnknown* mHostContext = nullptr;
+  Steinberg::Vst::IComponentHandler* mHandler = nullptr;
+
+  std::atomic<bool> mBypass{false};
+  std::array<std::atomic<double>, kMappedControllers.size()> mMidiValues;
+  bool mOutputBusActive = true;
+  bool mEventBusActive = true;
+
+  // Audio thread only.
+  ITimeInfo mTimeInfo;
+  std::array<std::array<double, kScratchFrames>, 2> mScratch{};
+};
+
+#pragma GCC diagnostic pop
+
+}  // namespace fw::vst3
