@@ -1,6 +1,6 @@
-// The audio path must not allocate: this file replaces the global operator new
-// of the test program with one that counts the calls made on the current thread
-// while counting is switched on.
+// The framework's audio path must not allocate or lock: offline blocks with
+// parameter changes, MIDI and the meter under the counting hooks of
+// RealTimeHooks.h.
 #include "framework/offline/OfflineHost.h"
 #include "framework/plug/IPeakSender.h"
 
@@ -10,37 +10,10 @@
 #include <memory>
 #include <new>
 
-namespace {
-thread_local bool tCounting = false;
-thread_local int tAllocations = 0;
-}  // namespace
-
-// new and delete are replaced together, so malloc/free pair up; the compiler
-// cannot see that when it inlines them.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  if (tCounting) ++tAllocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+#include "tests/support/RealTimeHooks.h"
 
 namespace fw {
 namespace {
-
-// Counts allocations made on this thread during its lifetime.
-class AllocationCounter {
-public:
-  AllocationCounter() {
-    tAllocations = 0;
-    tCounting = true;
-  }
-  ~AllocationCounter() { tCounting = false; }
-  int Count() const { return tAllocations; }
-};
 
 // Does its work in fixed members only, like a real-time plug-in must.
 class QuietPlug : public IPlugBase {
@@ -70,9 +43,9 @@ private:
 };
 
 TEST(AudioPathAllocation, CounterSeesAllocations) {
-  AllocationCounter counter;
+  RealTimeProbe counter;
   auto p = std::make_unique<int>(3);
-  EXPECT_EQ(counter.Count(), 1) << "the replaced operator new is not in use";
+  EXPECT_EQ(counter.Allocations(), 1) << "the replaced operator new is not in use";
 }
 
 TEST(AudioPathAllocation, OfflineBlockAllocatesNothing) {
@@ -91,13 +64,15 @@ TEST(AudioPathAllocation, OfflineBlockAllocatesNothing) {
   // Deferred editor changes are drained inside the block too.
   plug->SendParameterValueFromUI(1, 0.5);
 
-  int allocations = 0;
+  int allocations = 0, locks = 0;
   {
-    AllocationCounter counter;
+    RealTimeProbe counter;
     for (int i = 0; i < 20; ++i) host.ProcessBlock(block, left.data(), right.data(), 512);
-    allocations = counter.Count();
+    allocations = counter.Allocations();
+    locks = counter.Locks();
   }
   EXPECT_EQ(allocations, 0);
+  EXPECT_EQ(locks, 0);
   EXPECT_EQ(plug->paramChanges, 1 + 20 * 2) << "the deferred change, then two per block";
   EXPECT_EQ(plug->midi, 20 * 4);
   EXPECT_EQ(left[511], 0.75);

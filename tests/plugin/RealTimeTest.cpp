@@ -1,88 +1,18 @@
 // The audio path (parameter intake, MIDI, ProcessBlock with every Tick) must
-// neither allocate nor lock. This program replaces the global operator new,
-// malloc (outside sanitizer builds, which own malloc) and pthread_mutex_lock
-// with versions that count calls made on the current thread while counting is
-// on, then drives the plug-in through busy process calls.
-#include <dlfcn.h>
-#include <pthread.h>
-
+// neither allocate nor lock: busy process calls of the plug-in object under
+// the counting hooks of RealTimeHooks.h.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <mutex>
-#include <new>
 #include <vector>
 
 #include "PluginHarness.h"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VB_SANITIZED 1
-#else
-#define VB_SANITIZED 0
-#endif
-
-namespace {
-thread_local bool tCounting = false;
-thread_local int tAllocations = 0;
-thread_local int tLocks = 0;
-}  // namespace
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  if (tCounting) ++tAllocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  if (tCounting) ++tAllocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
-
-#if !VB_SANITIZED
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-extern "C" void* malloc(size_t size) {
-  if (tCounting) ++tAllocations;
-  return __libc_malloc(size);
-}
-extern "C" void* calloc(size_t n, size_t size) {
-  if (tCounting) ++tAllocations;
-  return __libc_calloc(n, size);
-}
-extern "C" void* realloc(void* p, size_t size) {
-  if (tCounting) ++tAllocations;
-  return __libc_realloc(p, size);
-}
-
-extern "C" int pthread_mutex_lock(pthread_mutex_t* m) {
-  using Fn = int (*)(pthread_mutex_t*);
-  static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-  if (tCounting) ++tLocks;
-  return real(m);
-}
-#endif
+#include "tests/support/RealTimeHooks.h"
 
 namespace vrelbazzit::test {
 namespace {
 
 using fw::IMidiMsg;
-
-struct Counting {
-  Counting() {
-    tAllocations = 0;
-    tLocks = 0;
-    tCounting = true;
-  }
-  ~Counting() { tCounting = false; }
-};
 
 // A busy session: every voice mode, every parameter moved by the host, note
 // storms with stealing and backfill, pedals, all-notes-off, controllers, and
@@ -125,10 +55,10 @@ TEST(RealTime, AudioPathNeitherAllocatesNorLocks) {
     h.Plug().SendParameterValueFromUI(kCutoff, (b % 10) / 10.0);
     if (b % 5 == 0) h.Host().Idle();
     {
-      Counting counting;
+      RealTimeProbe probe;
       h.Host().ProcessBlock(blocks[b], left.data(), right.data(), 256);
-      allocations += tAllocations;
-      locks += tLocks;
+      allocations += probe.Allocations();
+      locks += probe.Locks();
     }
   }
   EXPECT_EQ(allocations, 0);
@@ -138,17 +68,17 @@ TEST(RealTime, AudioPathNeitherAllocatesNorLocks) {
 #if !VB_SANITIZED
 // The hooks themselves must work, or the test above proves nothing.
 TEST(RealTime, HooksSeeAllocationsAndLocks) {
-  Counting counting;
+  RealTimeProbe probe;
   std::vector<int>* v = new std::vector<int>(100);
   void* raw = std::malloc(16);
   std::mutex m;
   m.lock();
   m.unlock();
-  const int allocations = tAllocations;
-  const int locks = tLocks;
+  const int allocations = probe.Allocations();
+  const int locks = probe.Locks();
   std::free(raw);
   delete v;
-  EXPECT_GE(allocations, 3);
+  EXPECT_EQ(allocations, 3) << "two operator new calls and one malloc";
   EXPECT_EQ(locks, 1);
 }
 #endif
