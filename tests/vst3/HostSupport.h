@@ -18,7 +18,9 @@
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "pluginterfaces/vst/ivstevents.h"
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
+#include "pluginterfaces/vst/ivstprocesscontext.h"
 
 // Host objects are destroyed by their owners, never through an interface.
 #pragma GCC diagnostic push
@@ -298,6 +300,45 @@ inline double GetLE64Double(const std::vector<uint8_t>& in, size_t pos) {
   std::memcpy(&v, &bits, sizeof v);
   return v;
 }
+
+// One process call as a host prepares it: n frames of stereo output in the
+// given sample size, parameter changes, events and, after Tempo, a context.
+struct Call {
+  ParameterChanges changes;
+  EventList events;
+  ProcessContext context{};
+  std::vector<float> l32, r32;
+  std::vector<double> l64, r64;
+  float* ch32[2] = {nullptr, nullptr};
+  double* ch64[2] = {nullptr, nullptr};
+  AudioBusBuffers bus;
+  ProcessData data;
+
+  explicit Call(int32 n, int32 sampleSize = kSample32)
+      : l32(static_cast<size_t>(n)), r32(static_cast<size_t>(n)), l64(static_cast<size_t>(n)),
+        r64(static_cast<size_t>(n)) {
+    ch32[0] = l32.data();
+    ch32[1] = r32.data();
+    ch64[0] = l64.data();
+    ch64[1] = r64.data();
+    bus.numChannels = 2;
+    if (sampleSize == kSample64)
+      bus.channelBuffers64 = ch64;
+    else
+      bus.channelBuffers32 = ch32;
+    data.symbolicSampleSize = sampleSize;
+    data.numSamples = n;
+    data.numOutputs = 1;
+    data.outputs = &bus;
+    data.inputParameterChanges = &changes;
+    data.inputEvents = &events;
+  }
+  void Tempo(double bpm, bool valid = true) {
+    context.tempo = bpm;
+    context.state = valid ? ProcessContext::kTempoValid : 0;
+    data.processContext = &context;
+  }
+};
 
 }  // namespace vst3test
 

@@ -16,42 +16,6 @@
 namespace vst3test {
 namespace {
 
-// One prepared process call: every buffer, queue and event made beforehand.
-struct PreparedCall {
-  ParameterChanges changes;
-  EventList events;
-  ProcessContext context{};
-  std::vector<float> l32, r32;
-  std::vector<double> l64, r64;
-  float* ch32[2] = {nullptr, nullptr};
-  double* ch64[2] = {nullptr, nullptr};
-  AudioBusBuffers bus;
-  ProcessData data;
-
-  PreparedCall(int32 n, int32 sampleSize)
-      : l32(static_cast<size_t>(n)), r32(static_cast<size_t>(n)), l64(static_cast<size_t>(n)),
-        r64(static_cast<size_t>(n)) {
-    ch32[0] = l32.data();
-    ch32[1] = r32.data();
-    ch64[0] = l64.data();
-    ch64[1] = r64.data();
-    bus.numChannels = 2;
-    if (sampleSize == kSample64)
-      bus.channelBuffers64 = ch64;
-    else
-      bus.channelBuffers32 = ch32;
-    data.symbolicSampleSize = sampleSize;
-    data.numSamples = n;
-    data.numOutputs = 1;
-    data.outputs = &bus;
-    data.inputParameterChanges = &changes;
-    data.inputEvents = &events;
-    context.tempo = 90.0;
-    context.state = ProcessContext::kTempoValid;
-    data.processContext = &context;
-  }
-};
-
 class RealTimeBinding : public ::testing::TestWithParam<int32> {};
 
 TEST_P(RealTimeBinding, ProcessNeitherAllocatesNorLocks) {
@@ -74,9 +38,10 @@ TEST_P(RealTimeBinding, ProcessNeitherAllocatesNorLocks) {
   // Busy calls: parameter queues (a voice-mode switch among them), mapped
   // controllers, notes with stealing, pressure; 300 samples each, more than the
   // binding's 256-frame 32-bit buffer.
-  std::vector<std::unique_ptr<PreparedCall>> calls;
+  std::vector<std::unique_ptr<Call>> calls;
   for (int c = 0; c < 60; ++c) {
-    auto call = std::make_unique<PreparedCall>(300, sampleSize);
+    auto call = std::make_unique<Call>(300, sampleSize);
+    call->Tempo(90.0);
     for (ParamID p = 0; p < 59; p += 3) call->changes.Add(p, ((p * 13 + static_cast<ParamID>(c) * 7) % 100) / 99.0);
     call->changes.Add(vrelbazzit::kVoiceMode, (c / 8 % 3) / 2.0);
     call->changes.Add(mapped(kCtrlModWheel), (c % 10) / 9.0);
