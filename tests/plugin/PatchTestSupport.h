@@ -14,38 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDir.h"
 #include "framework/plug/IPlugBase.h"
 
 namespace vrelbazzit::test {
 
-// A fresh directory, removed with everything in it at the end of the test.
-class TempDir {
-public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vbpatch-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) mPath = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  bool Ok() const { return !mPath.empty(); }
-  std::string operator/(const std::string& name) const { return (std::filesystem::path(mPath) / name).string(); }
-
-  // Names of the entries in the directory, sorted.
-  std::vector<std::string> List() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(mPath)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-private:
-  std::string mPath;
-};
+using TempDir = vbtest::TempDir;
 
 inline void WriteText(const std::string& path, const std::string& text) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);

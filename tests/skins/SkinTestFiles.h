@@ -10,6 +10,7 @@
 #include <string>
 #include <system_error>
 
+#include "tests/support/TempDir.h"
 #include "skins/SkinPack.h"
 
 namespace vrelbazzit::test {
@@ -19,27 +20,7 @@ inline const std::string kTinySvg =
     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\"><rect width=\"8\" height=\"8\"/></svg>\n";
 inline const std::string kTinyPng = "\x89PNG\r\n\x1a\n(not decoded by the loader)";
 
-// A fresh directory, removed with everything in it at the end of the test.
-class TempDir {
-public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vbskin-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) mPath = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  bool Ok() const { return !mPath.empty(); }
-  const std::string& Path() const { return mPath; }
-  std::string operator/(const std::string& relative) const { return mPath + "/" + relative; }
-
-private:
-  std::string mPath;
-};
+using TempDir = vbtest::TempDir;
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());

@@ -12,37 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDir.h"
+
 namespace vbrender::test {
 
-// A fresh directory, removed with everything in it at the end of the test.
-class TempDir {
-public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vbrender-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) mPath = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  bool Ok() const { return !mPath.empty(); }
-  std::string operator/(const std::string& name) const { return (std::filesystem::path(mPath) / name).string(); }
-  const std::string& Path() const { return mPath; }
-
-  // Names of the entries in the directory, sorted.
-  std::vector<std::string> List() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(mPath)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-private:
-  std::string mPath;
-};
+using TempDir = vbtest::TempDir;
 
 inline void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
   std::ofstream f(path, std::ios::binary);
