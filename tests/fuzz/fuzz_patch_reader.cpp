@@ -21,18 +21,11 @@
 
 #include "plugin/VrelBazzit.h"
 #include "plugin/patches.h"
+#include "FuzzCheck.h"
 
 namespace {
 
 using namespace vrelbazzit;
-
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 constexpr double kSentinel = -12345.0;  // outside every range
 

@@ -17,18 +17,11 @@
 #include <vector>
 
 #include "skins/SkinPack.h"
+#include "FuzzCheck.h"
 
 namespace {
 
 using vrelbazzit::SkinPack;
-
-#define FUZZ_CHECK(cond)                                                         \
-  do {                                                                           \
-    if (!(cond)) {                                                               \
-      std::fprintf(stderr, "invariant failed: %s (line %d)\n", #cond, __LINE__); \
-      abort();                                                                   \
-    }                                                                            \
-  } while (0)
 
 void WriteFile(const std::string& path, const void* data, size_t size) {
   std::FILE* f = std::fopen(path.c_str(), "wb");

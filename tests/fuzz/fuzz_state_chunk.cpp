@@ -17,18 +17,11 @@
 #include <vector>
 
 #include "plugin/VrelBazzit.h"
+#include "FuzzCheck.h"
 
 namespace {
 
 using namespace vrelbazzit;
-
-#define FUZZ_CHECK(cond)                                                                \
-  do {                                                                                  \
-    if (!(cond)) {                                                                      \
-      std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                     \
-    }                                                                                   \
-  } while (0)
 
 std::vector<double> Values(const VrelBazzit& plug) {
   std::vector<double> v;

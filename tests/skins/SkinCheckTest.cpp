@@ -10,6 +10,7 @@
 #include <string>
 
 #include "SkinTestFiles.h"
+#include "tests/support/RunProgram.h"
 #include "tools/vrelbazzit-skincheck/SkinCheck.h"
 
 namespace vrelbazzit::test {
@@ -133,33 +134,11 @@ TEST(SkinCheck, ListsEveryImageNameTheEditorAsksFor) {
 
 // ---- The executable ------------------------------------------------------------
 
-std::string ShellQuote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-struct RunResult {
-  int exitCode = -1;
-  std::string out, err;
-};
+using vbtest::RunResult;
+using vbtest::ShellQuote;
 
 RunResult RunTool(const TempDir& dir, const std::string& args) {
-  const std::string outPath = dir / "tool.stdout", errPath = dir / "tool.stderr";
-  const std::string command = ShellQuote(VB_SKINCHECK_EXE) + " " + args + " >" + ShellQuote(outPath) + " 2>" +
-                              ShellQuote(errPath) + " </dev/null";
-  RunResult r;
-  const int status = std::system(command.c_str());
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  auto slurp = [](const std::string& path) {
-    std::ifstream f(path);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-  };
-  r.out = slurp(outPath);
-  r.err = slurp(errPath);
-  return r;
+  return vbtest::RunCommand(ShellQuote(VB_SKINCHECK_EXE) + " " + args, dir / "tool");
 }
 
 TEST(SkinCheckExecutable, ExitCodes) {

@@ -15,42 +15,20 @@
 #include <vector>
 
 #include "TestFiles.h"
+#include "tests/support/RunProgram.h"
 
 namespace vbrender {
 namespace {
 
 using test::TempDir;
 
-std::string ShellQuote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-struct RunResult {
-  int exitCode = -1;
-  std::string out, err;
-};
+using vbtest::RunResult;
+using vbtest::ShellQuote;
 
 RunResult RunTool(const TempDir& dir, const std::vector<std::string>& args) {
   std::string command = ShellQuote(VB_RENDER_EXE);
   for (const std::string& a : args) command += " " + ShellQuote(a);
-  const std::string outPath = dir.Path() + ".stdout", errPath = dir.Path() + ".stderr";
-  command += " >" + ShellQuote(outPath) + " 2>" + ShellQuote(errPath) + " </dev/null";
-  RunResult r;
-  const int status = std::system(command.c_str());
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  auto slurp = [](const std::string& path) {
-    std::ifstream f(path);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-  };
-  r.out = slurp(outPath);
-  r.err = slurp(errPath);
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
-  return r;
+  return vbtest::RunCommand(command, dir.Path());
 }
 
 struct Wav {
