@@ -33,28 +33,20 @@ inline constexpr const char* kLoadPatchFailedMessage = "This patch could not be 
 // Oldest readable file: 57 values ("Master Gain" and "Vrel Bite" came later).
 inline constexpr std::size_t kMinPatchFileValues = 57;
 
-// The declared defaults, minima and maxima of the first N parameters, in index order.
+// One declared field (default, minimum or maximum) of the first N parameters, in index order.
 template <std::size_t N>
   requires(N <= kNumParams)
-constexpr std::array<double, N> ParamDefaults() {
+constexpr std::array<double, N> ParamField(double ParamSpec::*field) {
   std::array<double, N> a{};
-  for (std::size_t i = 0; i < N; ++i) a[i] = kParamSpecs[i].defaultValue;
+  for (std::size_t i = 0; i < N; ++i) a[i] = kParamSpecs[i].*field;
   return a;
 }
 template <std::size_t N>
-  requires(N <= kNumParams)
-constexpr std::array<double, N> ParamMinima() {
-  std::array<double, N> a{};
-  for (std::size_t i = 0; i < N; ++i) a[i] = kParamSpecs[i].minValue;
-  return a;
-}
+constexpr std::array<double, N> ParamDefaults() { return ParamField<N>(&ParamSpec::defaultValue); }
 template <std::size_t N>
-  requires(N <= kNumParams)
-constexpr std::array<double, N> ParamMaxima() {
-  std::array<double, N> a{};
-  for (std::size_t i = 0; i < N; ++i) a[i] = kParamSpecs[i].maxValue;
-  return a;
-}
+constexpr std::array<double, N> ParamMinima() { return ParamField<N>(&ParamSpec::minValue); }
+template <std::size_t N>
+constexpr std::array<double, N> ParamMaxima() { return ParamField<N>(&ParamSpec::maxValue); }
 
 // The file's text: header with N, the name line, N value lines with 17
 // significant digits in the g notation, each line ending in LF. The name is
