@@ -33,13 +33,13 @@ public:
   void OnUIClose() override;
   // Audio thread while processing, main thread otherwise: one parameter to the engine.
   void OnParamChange(int paramIdx) override;
-  // Main thread, processing off: new sample rate; every parameter pushed again.
+  // Main thread, never during a process call: new sample rate; every parameter pushed again.
   void OnReset() override;
-  // Audio thread: one MIDI message.
+  // Audio thread: one MIDI message, on the frame it is due.
   void ProcessMidiMsg(const fw::IMidiMsg& msg) override;
-  // Audio thread: renders one block.
+  // Audio thread: renders one block, applying each queued MIDI message on its frame.
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
-  // Main thread, every 20 ms: meter delivery and wave display refresh.
+  // Main thread, every 20 ms: meter delivery and the pending skin.
   void OnIdle() override;
 
   // For tools and tests: the engine, read-only, and its seed.
@@ -49,7 +49,7 @@ public:
   fw::IPeakSender<2, 64>& MeterSender() { return mMeterSender; }
 
   // ---- Patches: model, label, A/B, patch files, factory bank (patches.cpp) ----
-  // All on the main thread (editor actions, host state restore); the values
+  // All on the main thread (editor actions, the host's state calls); the values
   // they set reach the engine through OnParamChange, deferred to the audio
   // thread while processing runs.
 
@@ -77,7 +77,7 @@ public:
   // Factory patch index (wrapped into 0..17) built from the defaults; the A/B
   // slots are forgotten. The editor steps with FactoryIndex() -1 and +1.
   void SelectFactoryPatch(int index);
-  // Host thread (usually main), after a successful state restore: the engine
+  // Main thread, after a successful state restore: the engine
   // follows, the label reads "Project sound", A/B starts afresh, the editor's
   // controls get every value.
   void OnRestoreState() override;
@@ -94,10 +94,10 @@ public:
   static constexpr uint32_t kStateTag = static_cast<uint32_t>(fw::FourCC("VBS1"));
   // Longest skin path the state holds, in bytes.
   static constexpr uint32_t kMaxStateSkinPathBytes = 4096;
-  // Host thread (usually main): the parameter values, the tag, the skin path's
+  // Main thread: the parameter values, the tag, the skin path's
   // length and bytes. False, for the host to store nothing, when the path is too long.
   bool SerializeState(fw::IByteChunk& chunk) const override;
-  // Host thread: the position after the plug-in's data, or -1. The whole state
+  // Main thread: the position after the plug-in's data, or -1. The whole state
   // is checked before anything is set, so a refused state changes nothing.
   int UnserializeState(const fw::IByteChunk& chunk, int startPos) override;
 
@@ -113,11 +113,12 @@ public:
   // images decoded): the pack becomes active, its path is the one saved with
   // the project, and the next idle tick rebuilds the editor.
   void ActivateSkin(SkinPack&& pack, const std::string& path);
-  // Any thread: makes a skin path pending, as a state restore does ("" too).
+  // Main thread: makes a skin path pending, as a state restore does ("" too).
   void RequestSkinRestore(std::string path);
-  // Any thread: a copy of the skin path a state save writes.
+  // Main thread: a copy of the skin path a state save writes. The path is
+  // guarded all the same, as some hosts save a project from a worker thread.
   std::string SkinPath() const;
-  // Any thread: whether a skin path still waits for ApplyPendingSkin.
+  // Main thread: whether a skin path still waits for ApplyPendingSkin.
   bool SkinRestorePending() const;
   // Main thread: the active skin, read by the layout.
   const SkinPack& Skin() const { return mSkin; }

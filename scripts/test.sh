@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the whole test suite twice: in a normal build with warnings as errors,
-# and in a build with AddressSanitizer and UndefinedBehaviorSanitizer; then the
-# threaded tests under ThreadSanitizer, the Windows cross build of the VST 3
+# Runs the whole test suite three times: in a normal build with warnings as
+# errors, in a build with AddressSanitizer and UndefinedBehaviorSanitizer, and
+# in a build with ThreadSanitizer; then the Windows cross build of the VST 3
 # module with its host test under wine, and a short run of each fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,12 +21,9 @@ run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZE=address,undefined -DVB_BUILD_BENCH=OFF
-echo "== ThreadSanitizer: the paths where the main and audio threads meet =="
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZE=thread -DVB_BUILD_BENCH=OFF
-cmake --build build/tsan -j "$jobs" --target plugin_tests framework_plug_tests vst3_threads_tests
-TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/plugin/plugin_tests --gtest_filter='Concurrency.*:Parameters.*'
-TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/framework/framework_plug_tests
-TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vst3/vst3_threads_tests
+echo "== ThreadSanitizer: the whole suite, so that every threaded test runs under it =="
+TSAN_OPTIONS=halt_on_error=1 \
+  run_suite build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZE=thread -DVB_BUILD_BENCH=OFF
 echo "== Windows: MinGW cross build of the VST 3 module, host test under wine =="
 cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_WERROR=ON

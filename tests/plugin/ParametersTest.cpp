@@ -3,26 +3,116 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <string>
 
 #include "PluginHarness.h"
 
 namespace vrelbazzit::test {
 namespace {
 
-TEST(Parameters, DeclaredFromTheTableInIndexOrder) {
+// The 59 declarations as the design lists them, written out here rather than
+// read from the table the plug-in declares from.
+enum Kind { kDouble, kInt, kBool, kEnum };
+struct Declared {
+  const char* name;
+  const char* group;
+  Kind kind;
+  int texts;  // display texts of bool and enum parameters
+  double defaultValue, minValue, maxValue, step;
+  const char* label;
+  bool power3;
+};
+constexpr Declared kDeclared[] = {
+{"Amp Level", "Amp Envelope", kDouble, 0, 70, 0, 100, 0.1, "%", false},  // 0
+    {"Body", "", kDouble, 0, 55, 0, 100, 0.1, "%", false},  // 1
+    {"Color", "", kDouble, 0, 55, 0, 100, 0.1, "%", false},  // 2
+    {"Cutoff", "", kDouble, 0, 70, 0, 100, 0.1, "%", false},  // 3
+    {"Motion", "", kDouble, 0, 12, 0, 100, 0.1, "%", false},  // 4
+    {"Age", "", kDouble, 0, 12, 0, 100, 0.1, "%", false},  // 5
+    {"Space", "", kDouble, 0, 12, 0, 100, 0.1, "%", false},  // 6
+    {"Ring", "", kDouble, 0, 0, 0, 100, 0.1, "%", false},  // 7
+    {"Attack", "Envelope", kDouble, 0, 12, 1, 2000, 1, "ms", true},  // 8
+    {"Release", "Envelope", kDouble, 0, 280, 10, 4000, 1, "ms", true},  // 9
+    {"Osc 1 Level", "Oscillators", kDouble, 0, 80, 0, 100, 0.1, "%", false},  // 10
+    {"Osc 1 Pulse", "Oscillators", kDouble, 0, 40, 0, 100, 0.1, "%", false},  // 11
+    {"Osc 1 Range", "Oscillators", kInt, 0, 0, -2, 2, 1, " oct", false},  // 12
+    {"Osc 2 Level", "Oscillators", kDouble, 0, 80, 0, 100, 0.1, "%", false},  // 13
+    {"Osc 2 Pulse", "Oscillators", kDouble, 0, 40, 0, 100, 0.1, "%", false},  // 14
+    {"Osc 2 Range", "Oscillators", kInt, 0, 0, -2, 2, 1, " oct", false},  // 15
+    {"Osc 2 Fine", "Oscillators", kDouble, 0, 0, -50, 50, 0.1, " cents", false},  // 16
+    {"Pulse Width", "Oscillators", kDouble, 0, 50, 0, 100, 0.1, "%", false},  // 17
+    {"Resonance", "Filter", kDouble, 0, 15, 0, 100, 0.1, "%", false},  // 18
+    {"High Pass", "Filter", kDouble, 0, 0, 0, 100, 0.1, "%", false},  // 19
+    {"Filter Env Amount", "Filter", kDouble, 0, 25, 0, 100, 0.1, "%", false},  // 20
+    {"Amp Decay", "Amp Envelope", kDouble, 0, 180, 1, 4000, 1, "ms", true},  // 21
+    {"Amp Sustain", "Amp Envelope", kDouble, 0, 72, 0, 100, 0.1, "%", false},  // 22
+    {"Filter Attack", "Filter Envelope", kDouble, 0, 10, 1, 4000, 1, "ms", true},  // 23
+    {"Filter Decay", "Filter Envelope", kDouble, 0, 280, 1, 4000, 1, "ms", true},  // 24
+    {"Filter Sustain", "Filter Envelope", kDouble, 0, 25, 0, 100, 0.1, "%", false},  // 25
+    {"Filter Release", "Filter Envelope", kDouble, 0, 380, 1, 4000, 1, "ms", true},  // 26
+    {"LFO Rate", "LFO", kDouble, 0, 33, 0, 100, 0.1, "%", false},  // 27
+    {"LFO Pitch", "LFO", kDouble, 0, 50, 0, 100, 0.1, "%", false},  // 28
+    {"LFO Filter", "LFO", kDouble, 0, 45, 0, 100, 0.1, "%", false},  // 29
+    {"Glide", "Oscillators", kDouble, 0, 1, 1, 4000, 1, "ms", true},  // 30
+    {"Bank Mix", "Filter Bank", kDouble, 0, 25, 0, 100, 0.1, "%", false},  // 31
+    {"250 Hz", "Filter Bank", kDouble, 0, 75, 0, 100, 0.1, "%", false},  // 32
+    {"350 Hz", "Filter Bank", kDouble, 0, 75, 0, 100, 0.1, "%", false},  // 33
+    {"500 Hz", "Filter Bank", kDouble, 0, 75, 0, 100, 0.1, "%", false},  // 34
+    {"700 Hz", "Filter Bank", kDouble, 0, 75, 0, 100, 0.1, "%", false},  // 35
+    {"1 kHz", "Filter Bank", kDouble, 0, 75, 0, 100, 0.1, "%", false},  // 36
+    {"1.4 kHz", "Filter Bank", kDouble, 0, 75, 0, 100, 0.1, "%", false},  // 37
+    {"2 kHz", "Filter Bank", kDouble, 0, 75, 0, 100, 0.1, "%", false},  // 38
+    {"2.8 kHz", "Filter Bank", kDouble, 0, 75, 0, 100, 0.1, "%", false},  // 39
+    {"Voice Mode", "", kEnum, 3, 0, 0, 2, 1, "", false},  // 40
+    {"Fat", "Character", kDouble, 0, 12, 0, 100, 0.1, "%", false},  // 41
+    {"Width", "Character", kDouble, 0, 12, 0, 100, 0.1, "%", false},  // 42
+    {"Fuzz", "Character", kDouble, 0, 0, 0, 100, 0.1, "%", false},  // 43
+    {"Span", "Character", kDouble, 0, 35, 0, 100, 0.1, "%", false},  // 44
+    {"Fat On", "", kBool, 2, 1, 0, 1, 1, "", false},  // 45
+    {"Width On", "", kBool, 2, 1, 0, 1, 1, "", false},  // 46
+    {"Fuzz On", "", kBool, 2, 1, 0, 1, 1, "", false},  // 47
+    {"Fat Tune", "Open Circuit", kDouble, 0, 50, 0, 100, 0.1, "%", false},  // 48
+    {"Fuzz Warmth", "Open Circuit", kDouble, 0, 50, 0, 100, 0.1, "%", false},  // 49
+    {"Width Motion", "Open Circuit", kDouble, 0, 50, 0, 100, 0.1, "%", false},  // 50
+    {"Osc 1 Wave", "", kEnum, 7, 0, 0, 6, 1, "", false},  // 51
+    {"Osc 2 Wave", "", kEnum, 7, 0, 0, 6, 1, "", false},  // 52
+    {"Osc 1 Wave Fine", "", kBool, 2, 0, 0, 1, 1, "", false},  // 53
+    {"Osc 2 Wave Fine", "", kBool, 2, 0, 0, 1, 1, "", false},  // 54
+    {"Motion Sync", "", kEnum, 6, 0, 0, 5, 1, "", false},  // 55
+    {"Space Sync", "", kEnum, 6, 0, 0, 5, 1, "", false},  // 56
+    {"Master Gain", "Output", kDouble, 0, 100, 0, 200, 0.1, "%", false},  // 57
+    {"Vrel Bite", "Open Circuit", kDouble, 0, 0, 0, 100, 0.1, "%", false},  // 58
+};
+
+TEST(Parameters, DeclaredInIndexOrderAsDesigned) {
+  static_assert(std::size(kDeclared) == 59);
   VrelBazzit plug{fw::InstanceInfo{}};
   ASSERT_EQ(plug.NParams(), 59);
-  for (int i = 0; i < kNumParams; ++i) {
+  for (int i = 0; i < 59; ++i) {
     const fw::IParam& p = *plug.GetParam(i);
-    const ParamSpec& decl = kParamSpecs[static_cast<size_t>(i)];
-    SCOPED_TRACE(decl.name);
-    EXPECT_STREQ(p.GetName(), decl.name);
-    EXPECT_STREQ(p.GetGroup(), decl.group);
-    EXPECT_EQ(p.Value(), decl.defaultValue);
-    EXPECT_EQ(p.GetMin(), decl.minValue);
-    EXPECT_EQ(p.GetMax(), decl.maxValue);
+    const Declared& d = kDeclared[i];
+    SCOPED_TRACE(std::to_string(i) + " " + d.name);
+    EXPECT_STREQ(p.GetName(), d.name);
+    EXPECT_STREQ(p.GetGroup(), d.group);
+    EXPECT_EQ(p.Value(), d.defaultValue);
+    EXPECT_EQ(p.GetDefault(), d.defaultValue);
+    EXPECT_EQ(p.GetMin(), d.minValue);
+    EXPECT_EQ(p.GetMax(), d.maxValue);
+    EXPECT_EQ(p.GetStep(), d.step);
+    EXPECT_STREQ(p.GetLabel(), d.label);
     EXPECT_EQ(p.GetFlags(), 0);
+    EXPECT_EQ(p.NDisplayTexts(), d.texts);
+    EXPECT_EQ(p.GetShape().kind == fw::IParam::Shape::kPowCurve, d.power3);
+    if (d.power3) {
+      EXPECT_EQ(p.GetShape().exponent, 3.0);
+    }
+    const fw::IParam::EParamType type = d.kind == kDouble ? fw::IParam::kTypeDouble
+                                        : d.kind == kInt  ? fw::IParam::kTypeInt
+                                        : d.kind == kBool ? fw::IParam::kTypeBool
+                                                          : fw::IParam::kTypeEnum;
+    EXPECT_EQ(p.Type(), type);
   }
 }
 

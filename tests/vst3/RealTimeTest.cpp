@@ -71,12 +71,13 @@ TEST_P(RealTimeBinding, ProcessNeitherAllocatesNorLocks) {
                                                     : static_cast<double>(std::abs(call->l32[static_cast<size_t>(i)])));
   }
   EXPECT_EQ(allocations, 0);
-  EXPECT_EQ(locks, 0);
   EXPECT_GT(peak, 0.01) << "the calls rendered sound";
 
   EXPECT_EQ(processor->setProcessing(false), kResultOk);
   EXPECT_EQ(asComponent->setActive(false), kResultOk);
   EXPECT_EQ(component->release(), 0u);
+  VB_SKIP_LOCK_CHECK_IF_UNCOUNTED();
+  EXPECT_EQ(locks, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleSizes, RealTimeBinding, ::testing::Values(kSample32, kSample64),
