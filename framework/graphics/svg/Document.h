@@ -90,6 +90,9 @@ struct Shape {
   PathRange strokePath;  // the geometry, or its dash pieces when dashed
   Paint fill, stroke;
   bool evenOdd = false;
+  // A single subpath that winds around more than once (a pentagram): NanoVG
+  // would take it for convex, as every turn goes the same way, and fan it.
+  bool selfOverlapping = false;
   float strokeWidth = 1;
   float miterLimit = 4;
   LineCap cap = LineCap::Butt;

@@ -219,6 +219,12 @@ void DrawSvg(NVGcontext* vg, const Document& doc, const GradientTextures* textur
     if (shape.fill.kind != Paint::Kind::None) {
       nvgBeginPath(vg);
       EmitPath(vg, doc, shape.fillPath, shape.fillPath.subpathCount > 1, det);
+      if (shape.selfOverlapping && shape.fillPath.subpathCount == 1) {
+        // A second, empty subpath keeps NanoVG off its convex fan and on the
+        // stencil fill, which counts the windings.
+        const Point& first = doc.Points()[shape.fillPath.firstPoint];
+        nvgMoveTo(vg, first.x, first.y);
+      }
       pathBuilt = true;
       if (shape.fill.kind == Paint::Kind::Color) nvgFillColor(vg, ToNvg(shape.fill.color));
       else nvgFillPaint(vg, GradientPaint(vg, doc, shape, shape.fill, textures));

@@ -1135,6 +1135,20 @@ class Builder {
       }
       doc_.subpathAreas_.push_back(static_cast<float>(area / 2));
       ++shape.fillPath.subpathCount;
+      // Total turning of the closed outline: 2 pi for a simple convex one.
+      double turning = 0, px = 0, py = 0;
+      bool havePrev = false;
+      for (std::size_t i = 0; i <= line.size(); ++i) {
+        const Point& a = line[i % line.size()];
+        const Point& b = line[(i + 1) % line.size()];
+        const double dx = b.x - a.x, dy = b.y - a.y;
+        if (dx == 0 && dy == 0) continue;
+        if (havePrev) turning += std::atan2(px * dy - py * dx, px * dx + py * dy);
+        px = dx;
+        py = dy;
+        havePrev = true;
+      }
+      if (std::fabs(turning) > 3 * kPi) shape.selfOverlapping = true;
     });
     shape.strokePath = shape.fillPath;
     if (shape.stroke.kind != Paint::Kind::None && !st.dashes.empty()) Dash(sink, st, tolerance, shape);
