@@ -819,7 +819,8 @@ class Builder {
   }
 
   bool Walk(int index, const Style& parentStyle, const Transform& parentXf, int useDepth, std::string& error) {
-    if (++visits_ > kMaxElementVisits) return Fail(error, "too many elements through use references");
+    if (++visits_ > kMaxElementVisits) return Fail(error, "too many elements reached through use references (limit " +
+                                  std::to_string(kMaxElementVisits) + ")");
     const xml::Element& el = tree_.elements[static_cast<std::size_t>(index)];
     const std::string_view name = LocalName(el.name);
     const bool container = name == "g" || name == "a" || name == "switch" || name == "svg";
@@ -973,7 +974,7 @@ class Builder {
     if (name != "linearGradient" && name != "radialGradient") return -1;
     if (doc_.gradients_.size() >= kMaxGradients) {
       failed = true;
-      error = "more than " + std::to_string(kMaxGradients) + " gradients";
+      error = "too many gradients (limit " + std::to_string(kMaxGradients) + ")";
       return -1;
     }
     Gradient g;
@@ -1075,9 +1076,9 @@ class Builder {
     shape.stroke = st.strokeWidth > 0 ? ResolvePaint(st.stroke, st, st.strokeOpacity * st.opacity, error, failed) : Paint{};
     if (failed) return false;
     if (shape.fill.kind == Paint::Kind::None && shape.stroke.kind == Paint::Kind::None) return true;
-    if (doc_.shapes_.size() >= kMaxShapes) return Fail(error, "more than " + std::to_string(kMaxShapes) + " shapes");
+    if (doc_.shapes_.size() >= kMaxShapes) return Fail(error, "too many shapes (limit " + std::to_string(kMaxShapes) + ")");
     if (doc_.points_.size() + sink.points.size() > kMaxPoints)
-      return Fail(error, "more than " + std::to_string(kMaxPoints) + " path points");
+      return Fail(error, "too many path points (limit " + std::to_string(kMaxPoints) + ")");
     shape.evenOdd = st.evenOdd;
     shape.strokeWidth = st.strokeWidth;
     shape.miterLimit = st.miterLimit;
@@ -1120,6 +1121,7 @@ class Builder {
       if (p->kind == Paint::Kind::Gradient && !doc_.gradients_[static_cast<std::size_t>(p->gradient)].userSpace &&
           (shape.bboxW <= 0 || shape.bboxH <= 0))
         *p = Paint{};
+    if (shape.fill.kind == Paint::Kind::None && shape.stroke.kind == Paint::Kind::None) return true;
 
     // Flattening tolerance in shape units: a hundredth of a viewBox unit.
     const float scale = std::sqrt(std::fabs(xf.Determinant()));
