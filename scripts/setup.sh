@@ -14,6 +14,12 @@ packages=(
   juce-modules-source-data    # the VST 3 SDK's interfaces (VST3_SDK inside JUCE's modules)
   g++-mingw-w64-x86-64-posix  # the Windows cross build of the module
   wine wine64                 # runs the Windows host test
+  dpf-source                  # NanoVG (and DGL) sources
+  libstb-dev                  # stb_image (PNG decoding), stb_image_write (PNG files of the preview)
+  fonts-roboto                # the editor font Roboto-Regular.ttf, copied into the bundle
+  libegl-dev libopengl-dev libgl-dev  # EGL and OpenGL headers and libraries (GLVND)
+  libegl-mesa0 libgl1-mesa-dri        # Mesa's EGL and its software renderer llvmpipe: headless drawing tests
+  librsvg2-bin                # rsvg-convert: the reference renderer the SVG tests compare with
 )
 
 missing=()
