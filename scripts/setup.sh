@@ -20,6 +20,9 @@ packages=(
   libegl-dev libopengl-dev libgl-dev  # EGL and OpenGL headers and libraries (GLVND)
   libegl-mesa0 libgl1-mesa-dri        # Mesa's EGL and its software renderer llvmpipe: headless drawing tests
   librsvg2-bin                # rsvg-convert: the reference renderer the SVG tests compare with
+  libx11-dev libxcursor-dev libxext-dev libxrandr-dev  # the editor's X11 window (DGL/pugl)
+  libglx-mesa0                # Mesa's GLX: OpenGL in X windows, also under Xvfb
+  xvfb libxtst-dev            # the view tests: a private X server and clicks sent through it
 )
 
 missing=()

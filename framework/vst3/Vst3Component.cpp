@@ -57,15 +57,24 @@ void Release(T*& p) {
 
 }  // namespace
 
-SingleComponent::SingleComponent(std::unique_ptr<IPlugBase> plug)
+SingleComponent::SingleComponent(std::unique_ptr<IPlugBase> plug, ViewContentFactory viewFactory)
     : mPlug(std::move(plug)),
       mNParams(mPlug->NParams()),
       mNOutChannels(std::clamp(mPlug->NOutChannels(), 1, 2)),
-      mLayout(*mPlug) {
+      mLayout(*mPlug),
+      mViewFactory(std::move(viewFactory))
+#if SMTG_OS_LINUX
+      ,
+      mIdleTimer([this] { mPlug->OnIdle(); })
+#endif
+{
   mPlug->SetHostSink(this);
 }
 
 SingleComponent::~SingleComponent() {
+#if SMTG_OS_LINUX
+  mIdleTimer.Stop();
+#endif
   mPlug->SetHostSink(nullptr);
   Release(mHandler);
   Release(mHostContext);
@@ -111,15 +120,29 @@ uint32 PLUGIN_API SingleComponent::release() {
 tresult PLUGIN_API SingleComponent::initialize(FUnknown* context) {
   // Hosts may initialise the object through both of its IPluginBase routes;
   // the first context is kept.
-  std::lock_guard<std::mutex> lock(mHostMutex);
-  if (!mHostContext && context) {
+  {
+    std::lock_guard<std::mutex> lock(mHostMutex);
+    if (mHostContext || !context) return kResultOk;
     mHostContext = context;
     mHostContext->addRef();
   }
+#if SMTG_OS_LINUX
+  // The idle tick runs from construction where the host offers its run loop
+  // in the context; otherwise it follows the editor's view.
+  Linux::IRunLoop* runLoop = nullptr;
+  if (context->queryInterface(Linux::IRunLoop::iid, reinterpret_cast<void**>(&runLoop)) == kResultOk && runLoop) {
+    mIdleTimer.Start(runLoop);
+    runLoop->release();
+  }
+#endif
   return kResultOk;
 }
 
 tresult PLUGIN_API SingleComponent::terminate() {
+#if SMTG_OS_LINUX
+  mIdleTimer.Stop();
+  mIdleFromView = false;
+#endif
   std::lock_guard<std::mutex> lock(mHostMutex);
   Release(mHandler);
   Release(mHostContext);
@@ -491,7 +514,23 @@ tresult PLUGIN_API SingleComponent::setComponentHandler(IComponentHandler* handl
   return kResultOk;
 }
 
-IPlugView* PLUGIN_API SingleComponent::createView(FIDString /*name*/) { return nullptr; }
+IPlugView* PLUGIN_API SingleComponent::createView(FIDString name) {
+#if SMTG_OS_LINUX
+  if (!mViewFactory || !name || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
+  auto onAttached = [this](FUnknown* runLoop) {
+    if (mIdleTimer.IsRunning()) return;
+    mIdleFromView = mIdleTimer.Start(static_cast<Linux::IRunLoop*>(runLoop));
+  };
+  auto onClose = [this] {
+    if (mIdleFromView) mIdleTimer.Stop();
+    mIdleFromView = false;
+  };
+  return new EditorView(static_cast<IEditController*>(this), mViewFactory, onAttached, onClose);
+#else
+  (void)name;
+  return nullptr;
+#endif
+}
 
 // ---- IHostSink ---------------------------------------------------------------------------
 

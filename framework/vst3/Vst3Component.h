@@ -33,7 +33,9 @@
 #include <vector>
 
 #include "../plug/IPlugBase.h"
+#include "Vst3IdleTimer.h"
 #include "Vst3ParamLayout.h"
+#include "Vst3View.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
@@ -89,8 +91,9 @@ public:
   static constexpr double kMinSampleRate = 1000.0;
   static constexpr double kMaxSampleRate = 768000.0;
 
-  // Takes the plug-in; the object starts with one reference.
-  explicit SingleComponent(std::unique_ptr<IPlugBase> plug);
+  // Takes the plug-in; viewFactory makes what the editor view shows (none:
+  // no editor). The object starts with one reference.
+  explicit SingleComponent(std::unique_ptr<IPlugBase> plug, ViewContentFactory viewFactory = {});
   SingleComponent(const SingleComponent&) = delete;
   SingleComponent& operator=(const SingleComponent&) = delete;
 
@@ -212,6 +215,12 @@ private:
   std::atomic<Steinberg::uint32> mRefCount{1};
 
   ParamLayout mLayout;
+  ViewContentFactory mViewFactory;
+#if SMTG_OS_LINUX
+  // The plug-in's idle tick; from the view's run loop when the host context had none.
+  IdleTimer mIdleTimer;
+  bool mIdleFromView = false;
+#endif
   Steinberg::Vst::UnitID mSelectedUnit = Steinberg::Vst::kRootUnitId;
 
   std::mutex mHostMutex;  // guards the two host pointers

@@ -1,0 +1,119 @@
+// The VST 3 editor view: embeds the editor's window in the host's window
+// ("X11EmbedWindowID" on Linux) and drives it from the host's run loop, with
+// no thread of its own: a 33 ms timer reads the window's events and redraws
+// what changed, 30 frames a second.
+//
+// Threads: every call comes from the host's main thread.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "framework/graphics/platform/EmbeddedWindow.h"
+#include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
+
+namespace fw::vst3 {
+
+// What a view shows: the editor, made when the view opens and dropped when it
+// closes. Sizes are in pixels: the design size times the editor's scale times
+// the host's content scale.
+class IViewContent : public platform::WindowClient {
+public:
+  virtual void GetSizePx(int& width, int& height) const = 0;
+  // The host's content scale factor (1 = 100 %).
+  virtual void SetContentScale(float factor) = 0;
+  // Whether the user may resize the editor's window.
+  virtual bool CanResize() const = 0;
+  // Brings a proposed window size to the nearest one the editor allows.
+  virtual void ConstrainSizePx(int& width, int& height) const = 0;
+  // The window now has this size (already constrained); the editor scales to it.
+  virtual void SetSizePx(int width, int height) = 0;
+  // 30 times a second, before drawing: true when something must be redrawn.
+  virtual bool OnFrame() = 0;
+  // Set by the view: the editor asks for a new window size (its corner
+  // resizer); false when the host refused.
+  std::function<bool(int width, int height)> requestResize;
+};
+
+using ViewContentFactory = std::function<std::unique_ptr<IViewContent>()>;
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
+class EditorView final : public Steinberg::IPlugView,
+                         public Steinberg::IPlugViewContentScaleSupport
+#if SMTG_OS_LINUX
+    ,
+                         public Steinberg::Linux::ITimerHandler
+#endif
+{
+public:
+  // Frames per second of the editor.
+  static constexpr int kFrameIntervalMs = 33;
+
+  // owner (the edit controller) is kept alive as long as the view. onAttached
+  // gets the host's run loop (an IRunLoop on Linux) once the window is open;
+  // onClose runs after the editor was dropped. The object starts with one
+  // reference.
+  EditorView(Steinberg::FUnknown* owner, ViewContentFactory factory, std::function<void(Steinberg::FUnknown* runLoop)> onAttached,
+             std::function<void()> onClose);
+  EditorView(const EditorView&) = delete;
+  EditorView& operator=(const EditorView&) = delete;
+
+  // ---- FUnknown ----
+  Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID queried, void** obj) override;
+  Steinberg::uint32 PLUGIN_API addRef() override;
+  Steinberg::uint32 PLUGIN_API release() override;
+
+  // ---- IPlugView ----
+  Steinberg::tresult PLUGIN_API isPlatformTypeSupported(Steinberg::FIDString type) override;
+  Steinberg::tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) override;
+  Steinberg::tresult PLUGIN_API removed() override;
+  Steinberg::tresult PLUGIN_API onWheel(float distance) override;
+  Steinberg::tresult PLUGIN_API onKeyDown(Steinberg::char16 key, Steinberg::int16 keyCode,
+                                          Steinberg::int16 modifiers) override;
+  Steinberg::tresult PLUGIN_API onKeyUp(Steinberg::char16 key, Steinberg::int16 keyCode,
+                                        Steinberg::int16 modifiers) override;
+  Steinberg::tresult PLUGIN_API getSize(Steinberg::ViewRect* size) override;
+  Steinberg::tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) override;
+  Steinberg::tresult PLUGIN_API onFocus(Steinberg::TBool state) override;
+  Steinberg::tresult PLUGIN_API setFrame(Steinberg::IPlugFrame* frame) override;
+  Steinberg::tresult PLUGIN_API canResize() override;
+  Steinberg::tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect* rect) override;
+
+  // ---- IPlugViewContentScaleSupport ----
+  Steinberg::tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override;
+
+#if SMTG_OS_LINUX
+  // ---- ITimerHandler: one frame ----
+  void PLUGIN_API onTimer() override;
+#endif
+
+  // Tests: the open editor's window, null while not attached.
+  platform::EmbeddedWindow* Window() const { return mWindow.get(); }
+
+private:
+  ~EditorView();
+  void Close();
+  bool ResizeFromEditor(int width, int height);
+
+  std::atomic<Steinberg::uint32> mRefCount{1};
+  Steinberg::FUnknown* mOwner;
+  ViewContentFactory mFactory;
+  std::function<void(Steinberg::FUnknown*)> mOnAttached;
+  std::function<void()> mOnClose;
+  Steinberg::IPlugFrame* mFrame = nullptr;
+  // Before attaching: made by getSize so that the host learns the size.
+  std::unique_ptr<IViewContent> mContent;
+  std::unique_ptr<platform::EmbeddedWindow> mWindow;
+  float mContentScale = 1.f;
+#if SMTG_OS_LINUX
+  Steinberg::Linux::IRunLoop* mRunLoop = nullptr;
+#endif
+};
+
+#pragma GCC diagnostic pop
+
+}  // namespace fw::vst3
