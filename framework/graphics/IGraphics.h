@@ -34,6 +34,15 @@
 #include "IText.h"
 #include "framework/plug/IPlugBase.h"
 
+// <windows.h> maps DrawText and LoadBitmap to its A/W functions; those names
+// are members here. A platform file includes <windows.h> before this header.
+#ifdef DrawText
+#undef DrawText
+#endif
+#ifdef LoadBitmap
+#undef LoadBitmap
+#endif
+
 namespace fw {
 
 using IControlFunction = std::function<void(IControl*)>;
