@@ -194,10 +194,6 @@ ICornerResizerControl::ICornerResizerControl(const IRECT& graphicsBounds, float 
       mMouseOverColor(mouseOverColor),
       mDragColor(dragColor) {}
 
-void ICornerResizerControl::OnRescale(const IRECT& graphicsBounds) {
-  SetTargetAndDrawRECTs(graphicsBounds.GetFromBottom(mSize).GetFromRight(mSize));
-}
-
 void ICornerResizerControl::Draw(IGraphics& g) {
   const IColor& c = mDragging ? mDragColor : (mMouseIsOver ? mMouseOverColor : mColor);
   g.FillTriangle(c, mRECT.L, mRECT.B, mRECT.R, mRECT.T, mRECT.R, mRECT.B);

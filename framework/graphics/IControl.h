@@ -194,8 +194,6 @@ public:
   void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) override;
   void OnMouseUp(float x, float y, const IMouseMod& mod) override;
   void OnMouseDblClick(float /*x*/, float /*y*/, const IMouseMod& /*mod*/) override {}
-  // The graphics context's size changed (the handle keeps its design size).
-  void OnRescale(const IRECT& graphicsBounds);
   bool IsDragging() const { return mDragging; }
 
 private:

@@ -361,7 +361,9 @@ void IGraphics::OnMouseDown(float x, float y, const IMouseMod& mod) {
   mMouseY = y;
   HideTooltip();
   mTooltipTicks = 0;
-  if (mMouseCapture) return;  // another button is already held
+  // A press while another is held (a second button, or a release the window
+  // never saw): the earlier press ends first.
+  if (mMouseCapture) ReleaseCapture(x, y, mod);
   IControl* c = GetMouseControl(x, y);
   if (!c) return;
   mMouseCapture = c;
@@ -401,7 +403,7 @@ void IGraphics::OnMouseDrag(float x, float y, const IMouseMod& mod) {
 void IGraphics::OnMouseDblClick(float x, float y, const IMouseMod& mod) {
   if (IsInModalDialog()) return;
   IControl* c = GetMouseControl(x, y);
-  if (!c || mMouseCapture) return;
+  if (!c) return;
   if (c->GetMouseDblAsSingleClick()) {
     OnMouseDown(x, y, mod);
     return;
@@ -411,6 +413,8 @@ void IGraphics::OnMouseDblClick(float x, float y, const IMouseMod& mod) {
   mMouseY = y;
   HideTooltip();
   mTooltipTicks = 0;
+  if (mMouseCapture) ReleaseCapture(x, y, mod);
+  if (GetControlIdx(c) < 0 && c != mCornerResizer.get()) return;  // removed by that release
   mMouseCapture = c;
   mModalRanDuringEvent = false;
   BeginGesture(*c);

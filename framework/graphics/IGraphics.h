@@ -135,7 +135,8 @@ public:
   // mouse-ignoring controls are skipped. The pressed control captures the
   // mouse until the release; for its parameters the host hears
   // BeginInformHostOfParamChange at the press and EndInformHostOfParamChange at
-  // the release, so the values sent in between form one gesture.
+  // the release, so the values sent in between form one gesture. A press
+  // while another is held ends the earlier one first.
   void OnMouseDown(float x, float y, const IMouseMod& mod);
   void OnMouseUp(float x, float y, const IMouseMod& mod);
   void OnMouseDrag(float x, float y, const IMouseMod& mod);

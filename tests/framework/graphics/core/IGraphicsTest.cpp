@@ -132,6 +132,15 @@ TEST_F(TwoControls, PressedControlKeepsTheMouseUntilReleased) {
   EXPECT_EQ(g.GetCapturedControl(), nullptr);
 }
 
+TEST_F(TwoControls, APressWhileAnotherIsHeldEndsTheEarlierOne) {
+  // The release of the first press never arrived (let go outside the window).
+  g.OnMouseDown(25, 25, IMouseMod(true));
+  g.OnMouseDown(125, 125, IMouseMod(true));
+  g.OnMouseUp(125, 125, IMouseMod(true));
+  const Log want = {"A down", "A up", "B down", "B up", "B over"};
+  EXPECT_EQ(log, want);
+}
+
 TEST_F(TwoControls, OverAndOutFollowTheMouse) {
   g.OnMouseOver(25, 25, IMouseMod());
   g.OnMouseOver(30, 25, IMouseMod());  // still A: no second "over"
@@ -351,6 +360,16 @@ TEST_F(WithPlug, RemovingControlsEndsAnOpenGesture) {
   g.RemoveAllControls();
   g.OnMouseUp(50, 50, IMouseMod(true));
   const Log want = {"begin 0", "end 0"};
+  EXPECT_EQ(plug.host.events, want);
+}
+
+TEST_F(WithPlug, ALostReleaseDoesNotLeaveAGestureOpen) {
+  g.AttachControl(new ProbeControl({0, 0, 100, 100}, nullptr, "G", kRed, 0));
+  g.AttachControl(new ProbeControl({200, 0, 300, 100}, nullptr, "L", kRed, 3));
+  g.OnMouseDown(50, 50, IMouseMod(true));
+  g.OnMouseDown(250, 50, IMouseMod(true));
+  g.OnMouseUp(250, 50, IMouseMod(true));
+  const Log want = {"begin 0", "end 0", "begin 3", "end 3"};
   EXPECT_EQ(plug.host.events, want);
 }
 
