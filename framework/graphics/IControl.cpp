@@ -189,7 +189,6 @@ void IPanelControl::Draw(IGraphics& g) {
 ICornerResizerControl::ICornerResizerControl(const IRECT& graphicsBounds, float size, const IColor& color,
                                              const IColor& mouseOverColor, const IColor& dragColor)
     : IControl(graphicsBounds.GetFromBottom(size).GetFromRight(size)),
-      mSize(size),
       mColor(color),
       mMouseOverColor(mouseOverColor),
       mDragColor(dragColor) {}

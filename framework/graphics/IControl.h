@@ -197,7 +197,6 @@ public:
   bool IsDragging() const { return mDragging; }
 
 private:
-  float mSize;
   IColor mColor, mMouseOverColor, mDragColor;
   bool mDragging = false;
   float mDownScale = 1.f;
