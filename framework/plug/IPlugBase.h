@@ -12,6 +12,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -23,6 +24,8 @@
 #include "IParam.h"
 
 namespace fw {
+
+class IGraphics;
 
 enum EParamSource { kReset, kHost, kPresetRecall, kUI, kDelegate, kRecompile, kUnknown };
 
@@ -155,6 +158,16 @@ public:
   bool HasEditor() const { return mEditor != nullptr; }
   void SetHostSink(IHostSink* sink) { mHost = sink; }
 
+  // ---- Editor (main thread) ------------------------------------------------------
+  // The plug-in's constructor installs both: the make-graphics function creates
+  // the editor's graphics context, the layout function fills it with controls.
+  // The view calls them when the host opens the editor.
+  std::function<IGraphics*()> mMakeGraphicsFunc;
+  std::function<void(IGraphics*)> mLayoutFunc;
+  // The open editor's graphics context, or null; set by the context itself.
+  IGraphics* GetUI() const { return mUI; }
+  void SetUI(IGraphics* ui) { mUI = ui; }
+
   // ---- Binding side ----------------------------------------------------------
   // Main thread, processing off.
   void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
@@ -205,6 +218,7 @@ private:
   ITimeInfo mTimeInfo;
   IEditorSink* mEditor = nullptr;
   IHostSink* mHost = nullptr;
+  IGraphics* mUI = nullptr;
 
   std::atomic<bool> mProcessing{false};
   // Process calls between BeginProcess and EndProcess (0 or 1).
