@@ -97,7 +97,10 @@ void VrelBazzit::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames
   if (std::isfinite(tempo) && tempo >= kMinHostTempo && tempo <= kMaxHostTempo) mSynth.tempo = tempo;
   if (nFrames <= 0) return;
 
+  // Each queued message takes effect at its own frame.
+  int nextMessage = ApplyMidiDueAt(0);
   for (int i = 0; i < nFrames; ++i) {
+    if (i >= nextMessage) nextMessage = ApplyMidiDueAt(i);
     const auto [left, right] = mSynth.Tick();
     outputs[0][i] = left;
     outputs[1][i] = right;

@@ -47,30 +47,55 @@ void OfflineHost::Stop() {
   mPlug->OnReset();
 }
 
+namespace {
+
+// One OfflineBlock as a process call.
+class BlockSource final : public IProcessSource {
+public:
+  BlockSource(const OfflineBlock& block, const ITimeInfo* timeInfo, double** outputs, int nFrames)
+      : mBlock(block), mTimeInfo(timeInfo), mOutputs(outputs), mNFrames(nFrames) {}
+
+  int NumFrames() const override { return mNFrames; }
+  const ITimeInfo* TimeInfo() override { return mTimeInfo; }
+  void DeliverParamChanges(IPlugBase& plug) override {
+    for (const OfflineParamChange& change : mBlock.params) {
+      if (change.normalized)
+        plug.ApplyHostParamNormalized(change.paramIdx, change.value);
+      else
+        plug.ApplyHostParamPlain(change.paramIdx, change.value);
+    }
+  }
+  void DeliverControllers(IPlugBase& plug) override {
+    for (const IMidiMsg& msg : mBlock.controllers) plug.ApplyHostMidi(msg);
+  }
+  void DeliverEvents(IPlugBase& plug) override {
+    for (const IMidiMsg& msg : mBlock.events) plug.ApplyHostMidi(msg);
+  }
+  void RenderOutputs(IPlugBase& plug) override { plug.Render(nullptr, mOutputs, mNFrames); }
+
+private:
+  const OfflineBlock& mBlock;
+  const ITimeInfo* mTimeInfo;
+  double** mOutputs;
+  int mNFrames;
+};
+
+}  // namespace
+
 void OfflineHost::ProcessBlock(const OfflineBlock& block, double* left, double* right, int nFrames) {
   if (!mStarted) throw std::logic_error("OfflineHost::ProcessBlock before Start");
   if (nFrames < 0 || nFrames > mMaxBlockSize)
     throw std::invalid_argument("OfflineHost::ProcessBlock: nFrames outside 0..max block size");
 
-  IPlugBase& plug = *mPlug;
   const ITimeInfo* timeInfo = nullptr;
   if (block.tempo) {
     mTimeInfo.mTempo = *block.tempo;
     timeInfo = &mTimeInfo;
   }
-  plug.BeginProcess(timeInfo);
-  for (const OfflineParamChange& change : block.params) {
-    if (change.normalized)
-      plug.ApplyHostParamNormalized(change.paramIdx, change.value);
-    else
-      plug.ApplyHostParamPlain(change.paramIdx, change.value);
-  }
-  for (const IMidiMsg& msg : block.controllers) plug.ApplyHostMidi(msg);
-  for (const IMidiMsg& msg : block.events) plug.ApplyHostMidi(msg);
   mOutputs[0] = left;
   mOutputs[1] = right;
-  plug.Render(nullptr, mOutputs.data(), nFrames);
-  plug.EndProcess();
+  BlockSource source(block, timeInfo, mOutputs.data(), nFrames);
+  mPlug->Process(source);
 }
 
 }  // namespace fw

@@ -1,13 +1,9 @@
 // Plays the host's part without a host: owns one plug-in instance, restores
 // plain parameter values the way a host's state restore does, sets up
-// processing at a chosen rate and block size, and renders blocks, applying each
-// block's parameter changes, controllers and events in the order a VST 3 host
-// delivers them through our binding:
-//   1. the block's parameter changes (last value of each), OnParamChange each;
-//   2. the block's controllers, channel pressure and pitch bend (one message each);
-//   3. the block's note and polyphonic pressure events, in order;
-//   4. ProcessBlock for the whole block.
-// Sample offsets inside a block are not honoured, as in the VST 3 binding.
+// processing at a chosen rate and block size, and renders blocks through the
+// same process-call sequence as the VST 3 binding (IPlugBase::Process): the
+// block's parameter changes at its start, then its controllers and events,
+// each at its sample offset (IMidiMsg::mOffset).
 #pragma once
 
 #include <array>
@@ -29,6 +25,8 @@ struct OfflineParamChange {
 struct OfflineBlock {
   std::optional<double> tempo;  // none: no process context, the previous tempo stays
   std::vector<OfflineParamChange> params;
+  // Each at its mOffset inside the block; at the same offset, controllers
+  // come before events, each list in its order.
   std::vector<IMidiMsg> controllers;  // control change, channel pressure, pitch bend
   std::vector<IMidiMsg> events;       // note on/off, polyphonic pressure
 };

@@ -1,11 +1,13 @@
 #include "IPlugBase.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "ScopedNoDenormals.h"
 
@@ -120,17 +122,53 @@ void IPlugBase::NotifyParamChange(int paramIdx) {
 
 void IPlugBase::SetProcessingActive(bool active) {
   std::lock_guard<std::recursive_mutex> lock(mDeferMutex);
-  const bool wasActive = mProcessing.exchange(active, std::memory_order_acq_rel);
-  // Changes deferred for an audio thread that will not come back are run now.
-  if (wasActive && !active) DrainDeferredParamChanges();
+  const bool wasActive = mProcessing.exchange(active, std::memory_order_seq_cst);
+  if (wasActive && !active) {
+    // A process call that saw processing on before the exchange is let finish;
+    // one that starts now sees it off. Only then may the caller reset.
+    while (mCallsInFlight.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
+    // Changes deferred for an audio thread that will not come back are run now.
+    DrainDeferredParamChanges();
+  }
 }
 
 bool IPlugBase::IsInProcessCall() const { return tProcessingPlug == this; }
 
-void IPlugBase::BeginProcess(const ITimeInfo* timeInfo) {
+bool IPlugBase::Process(IProcessSource& source) {
+  if (!BeginProcess(source.TimeInfo(), source.NumFrames())) return false;
+  source.DeliverParamChanges(*this);
+  source.DeliverControllers(*this);
+  source.DeliverEvents(*this);
+  source.RenderOutputs(*this);
+  EndProcess();
+  return true;
+}
+
+bool IPlugBase::BeginProcess(const ITimeInfo* timeInfo, int nFrames) {
+  // Announce the call before looking at the flag; SetProcessingActive(false)
+  // clears the flag before looking at the count. With both sequentially
+  // consistent, either this call sees processing off or the main thread waits.
+  mCallsInFlight.fetch_add(1, std::memory_order_seq_cst);
+  if (!mProcessing.load(std::memory_order_seq_cst)) {
+    mCallsInFlight.fetch_sub(1, std::memory_order_seq_cst);
+    return false;
+  }
   tProcessingPlug = this;
   if (timeInfo) mTimeInfo = *timeInfo;
+  mCallFrames = std::max(0, nFrames);
+  mRenderedFrames = 0;
+  mMidiQueue.Clear();
   DrainDeferredParamChanges();
+  return true;
+}
+
+void IPlugBase::EndProcess() {
+  if (tProcessingPlug != this) return;
+  // Whatever was not rendered (a flush call without frames, a bypassed output)
+  // still takes effect: messages are never dropped.
+  ApplyDueBefore(IMidiQueue::kNone);
+  tProcessingPlug = nullptr;
+  mCallsInFlight.fetch_sub(1, std::memory_order_seq_cst);
 }
 
 void IPlugBase::DrainDeferredParamChanges() {
@@ -154,13 +192,34 @@ void IPlugBase::ApplyHostParamPlain(int paramIdx, double plain) {
   OnParamChange(paramIdx);
 }
 
+void IPlugBase::ApplyHostMidi(const IMidiMsg& msg) {
+  IMidiMsg queued = msg;
+  queued.mOffset = std::clamp(msg.mOffset, 0, std::max(0, mCallFrames - 1));
+  if (!mMidiQueue.Add(queued)) ProcessMidiMsg(queued);
+}
+
 void IPlugBase::Render(double** inputs, double** outputs, int nFrames) {
   ScopedNoDenormals noDenormals;
   ProcessBlock(inputs, outputs, nFrames);
+  mRenderedFrames += std::max(0, nFrames);
+  // Messages the plug-in did not take on their frame take effect after it.
+  ApplyDueBefore(mRenderedFrames);
 }
 
-void IPlugBase::EndProcess() {
-  if (tProcessingPlug == this) tProcessingPlug = nullptr;
+int IPlugBase::ApplyMidiDueAt(int frame) {
+  const int absolute = mRenderedFrames + std::max(0, frame);
+  while (!mMidiQueue.Empty() && mMidiQueue.Peek().mOffset <= absolute) {
+    ProcessMidiMsg(mMidiQueue.Peek());
+    mMidiQueue.Remove();
+  }
+  return mMidiQueue.Empty() ? IMidiQueue::kNone : mMidiQueue.Peek().mOffset - mRenderedFrames;
+}
+
+void IPlugBase::ApplyDueBefore(int absoluteFrame) {
+  while (!mMidiQueue.Empty() && mMidiQueue.Peek().mOffset < absoluteFrame) {
+    ProcessMidiMsg(mMidiQueue.Peek());
+    mMidiQueue.Remove();
+  }
 }
 
 void IPlugBase::SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize, const void* data) {

@@ -2,9 +2,8 @@
 // the overrides a plug-in implements and the calls a host binding (VST 3 or the
 // offline driver) makes into it.
 //
-// Threads. The binding calls BeginProcess / ApplyHost* / Render / EndProcess on
-// the audio thread, one process call at a time. Everything else runs on the
-// main thread. A parameter change made off the audio thread while processing is
+// Threads. A binding runs Process on the audio thread, one process call at a
+// time. Everything else runs on the main thread. A parameter change made off the audio thread while processing is
 // active (editor, patches, a state restore on a host thread) never calls
 // OnParamChange there: the index is marked and the audio thread runs
 // OnParamChange for it at the start of its next process call. So OnParamChange
@@ -20,6 +19,7 @@
 #include "Config.h"
 #include "IByteChunk.h"
 #include "IMidiMsg.h"
+#include "IMidiQueue.h"
 #include "IParam.h"
 
 namespace fw {
@@ -52,6 +52,30 @@ public:
   virtual void EndInformHostOfParamChange(int paramIdx) = 0;
 };
 
+class IPlugBase;
+
+// One process call as a host delivers it. IPlugBase::Process asks for its
+// parts in the one order every binding shares:
+//   1. the time information;
+//   2. the plug-in parameter changes (the last point of each, at the block's
+//      start), through ApplyHostParamNormalized / ApplyHostParamPlain;
+//   3. the controllers, channel pressure and pitch bend, through ApplyHostMidi,
+//      each with its own sample offset;
+//   4. the note and polyphonic pressure events, through ApplyHostMidi, in list order;
+//   5. the outputs, through one or more Render calls covering NumFrames().
+// Messages at the same frame reach the plug-in in the order of 3 then 4.
+class IProcessSource {
+public:
+  virtual ~IProcessSource() = default;
+  virtual int NumFrames() const = 0;
+  // Null when the host gave no time information: the previous values stay.
+  virtual const ITimeInfo* TimeInfo() = 0;
+  virtual void DeliverParamChanges(IPlugBase& plug) = 0;
+  virtual void DeliverControllers(IPlugBase& plug) = 0;
+  virtual void DeliverEvents(IPlugBase& plug) = 0;
+  virtual void RenderOutputs(IPlugBase& plug) = 0;
+};
+
 // The constructor creates config.nParams parameters; the plug-in's own
 // constructor then declares each with GetParam(i)->Init*(...).
 class IPlugBase {
@@ -64,15 +88,19 @@ public:
   IPlugBase& operator=(const IPlugBase&) = delete;
 
   // ---- Overrides ---------------------------------------------------------
-  // Main thread, processing off: processing set up (sample rate known) or switched off.
+  // Main thread, never during a process call: processing set up (sample rate
+  // known) or switched off.
   virtual void OnReset() {}
   // A parameter's value changed. Audio thread while processing, else main thread.
   virtual void OnParamChange(int /*paramIdx*/) {}
   // A parameter changed on the editor side (main thread).
   virtual void OnParamChangeUI(int /*paramIdx*/, EParamSource /*source*/) {}
-  // Audio thread: one incoming MIDI message.
+  // Audio thread: one incoming MIDI message, at the frame it is due.
   virtual void ProcessMidiMsg(const IMidiMsg& /*msg*/) {}
-  // Audio thread: render nFrames into outputs (NOutChannels() channels).
+  // Audio thread: render nFrames into outputs (NOutChannels() channels). A
+  // plug-in that plays messages on their frame calls ApplyMidiDueAt(frame)
+  // before rendering each frame it returned; messages it leaves are applied
+  // after the block.
   virtual void ProcessBlock(double** inputs, double** outputs, int nFrames);
   // Main thread, every 20 ms.
   virtual void OnIdle() {}
@@ -131,25 +159,42 @@ public:
   // Main thread, processing off.
   void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
   void SetBlockSize(int blockSize) { mBlockSize = blockSize; }
-  // Main thread: processing switched on or off. Switching off applies any
-  // deferred parameter changes at once.
+  // Main thread: processing switched on or off. Switching off waits for a
+  // process call that is running to end (none starts afterwards) and then
+  // applies any deferred parameter changes, so OnReset may follow at once.
   void SetProcessingActive(bool active);
   bool IsProcessingActive() const { return mProcessing.load(std::memory_order_acquire); }
   // True on the thread that is inside this plug-in's process call.
   bool IsInProcessCall() const;
 
-  // Audio thread, in this order for one process call.
-  // timeInfo may be null (no process context: the previous values stay).
-  void BeginProcess(const ITimeInfo* timeInfo);
+  // Audio thread: one process call, in the order IProcessSource describes.
+  // False, doing nothing, while processing is not active.
+  bool Process(IProcessSource& source);
+
+  // Audio thread, from the source's Deliver* calls.
   void ApplyHostParamNormalized(int paramIdx, double normalized);  // Set + OnParamChange
   void ApplyHostParamPlain(int paramIdx, double plain);
-  void ApplyHostMidi(const IMidiMsg& msg) { ProcessMidiMsg(msg); }
-  // Clears the outputs' denormal mode for the call and runs ProcessBlock.
+  // Queued for its frame (the offset is clamped into the block). When the
+  // queue is full the message is applied at once, at the block's start.
+  void ApplyHostMidi(const IMidiMsg& msg);
+  // Audio thread, from the source's RenderOutputs: the next nFrames of the
+  // call, with denormals flushed to zero.
   void Render(double** inputs, double** outputs, int nFrames);
+
+  // Audio thread, from ProcessBlock: applies the queued messages due at or
+  // before frame (counted from the start of this ProcessBlock's outputs) and
+  // returns the frame of the next one, IMidiQueue::kNone when none is left.
+  int ApplyMidiDueAt(int frame);
+
+  // The steps of Process, for tests that drive a call by hand. BeginProcess
+  // returns false, doing nothing, while processing is not active; after true,
+  // EndProcess must follow.
+  bool BeginProcess(const ITimeInfo* timeInfo, int nFrames = 0);
   void EndProcess();
 
 private:
   void DrainDeferredParamChanges();
+  void ApplyDueBefore(int absoluteFrame);
 
   Config mConfig;
   int mNInChans = 0;
@@ -162,6 +207,13 @@ private:
   IHostSink* mHost = nullptr;
 
   std::atomic<bool> mProcessing{false};
+  // Process calls between BeginProcess and EndProcess (0 or 1).
+  std::atomic<int> mCallsInFlight{0};
+  // Audio thread only: the current call's frames, the frames rendered before
+  // the running ProcessBlock, and the messages waiting for their frame.
+  int mCallFrames = 0;
+  int mRenderedFrames = 0;
+  IMidiQueue mMidiQueue;
   // Taken by non-audio threads only. Recursive so that an OnParamChange run
   // under it (processing off) may itself change a parameter from the editor side.
   std::recursive_mutex mDeferMutex;

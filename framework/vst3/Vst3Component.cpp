@@ -23,40 +23,14 @@ constexpr int kEventChannels = 16;
 constexpr int kBypassWordBytes = 4;
 constexpr int kStateReadBlock = 128;
 
-struct MappedInfo {
-  const char* title;
-  int32 stepCount;
-  double defaultNormalized;
-};
-
-// Titles, steps and defaults of the MIDI-mapping parameters, in the order of
-// kMappedControllers. Pitch bend rests at the centre.
-constexpr std::array<MappedInfo, SingleComponent::kMappedControllers.size()> kMappedInfo = {{
-    {"MIDI CC 1 Modulation", 127, 0.0},
-    {"MIDI CC 64 Sustain", 127, 0.0},
-    {"MIDI CC 120 All Sound Off", 127, 0.0},
-    {"MIDI CC 123 All Notes Off", 127, 0.0},
-    {"MIDI Channel Pressure", 127, 0.0},
-    {"MIDI Pitch Bend", 16383, 0.5},
-}};
-
-// A normalised value as a whole number 0..steps (NaN gives 0).
-int ToSteps(double normalized, int steps) {
-  if (!(normalized > 0.0)) return 0;
-  if (normalized >= 1.0) return steps;
-  return static_cast<int>(RoundHalfAway(normalized * steps));
-}
-
-// The MIDI message a MIDI-mapping parameter stands for (channel 1).
-IMidiMsg MappedMessage(CtrlNumber controller, double normalized) {
-  switch (controller) {
-    case kAfterTouch: return IMidiMsg::ChannelPressure(0, ToSteps(normalized, 127));
-    case kPitchBend: return IMidiMsg::PitchBend(0, ToSteps(normalized, 16383));
-    default: return IMidiMsg::ControlChange(0, controller, ToSteps(normalized, 127));
-  }
-}
-
 bool IsValidPitch(int16 pitch) { return pitch >= 0 && pitch <= 127; }
+
+// A velocity or pressure in [0, 1] as 0..127 (NaN gives 0).
+int VelocitySteps(float value) {
+  if (!(value > 0.0f)) return 0;
+  if (value >= 1.0f) return 127;
+  return static_cast<int>(RoundHalfAway(static_cast<double>(value) * 127.0));
+}
 
 uint32_t ReadLE32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
@@ -84,16 +58,10 @@ void Release(T*& p) {
 }  // namespace
 
 SingleComponent::SingleComponent(std::unique_ptr<IPlugBase> plug)
-    : mPlug(std::move(plug)), mNParams(mPlug->NParams()), mNOutChannels(std::clamp(mPlug->NOutChannels(), 1, 2)) {
-  mParamUnits.assign(static_cast<size_t>(mNParams), kRootUnitId);
-  for (int i = 0; i < mNParams; ++i) {
-    const std::string group = mPlug->GetParam(i)->GetGroup();
-    if (group.empty()) continue;
-    auto it = std::find(mUnitNames.begin(), mUnitNames.end(), group);
-    if (it == mUnitNames.end()) it = mUnitNames.insert(mUnitNames.end(), group);
-    mParamUnits[static_cast<size_t>(i)] = static_cast<UnitID>(it - mUnitNames.begin()) + 1;
-  }
-  for (size_t k = 0; k < kMappedControllers.size(); ++k) mMidiValues[k].store(kMappedInfo[k].defaultNormalized);
+    : mPlug(std::move(plug)),
+      mNParams(mPlug->NParams()),
+      mNOutChannels(std::clamp(mPlug->NOutChannels(), 1, 2)),
+      mLayout(*mPlug) {
   mPlug->SetHostSink(this);
 }
 
@@ -199,9 +167,10 @@ tresult PLUGIN_API SingleComponent::getRoutingInfo(RoutingInfo& inInfo, RoutingI
   return kResultOk;
 }
 
-tresult PLUGIN_API SingleComponent::activateBus(MediaType type, BusDirection dir, int32 index, TBool state) {
+tresult PLUGIN_API SingleComponent::activateBus(MediaType type, BusDirection dir, int32 index, TBool /*state*/) {
+  // Both buses are always used: a host that deactivates one simply sends no
+  // events or ignores the output.
   if (index != 0 || getBusCount(type, dir) == 0) return kInvalidArgument;
-  (type == kAudio ? mOutputBusActive : mEventBusActive) = state != 0;
   return kResultOk;
 }
 
@@ -209,7 +178,8 @@ tresult PLUGIN_API SingleComponent::setActive(TBool state) {
   if (state) {
     mPlug->SetProcessingActive(true);
   } else {
-    // Deferred parameter changes run now; then the plug-in resets (processing off).
+    // Waits for a running process call to end and runs the deferred parameter
+    // changes; no process call overlaps the reset that follows.
     mPlug->SetProcessingActive(false);
     mPlug->OnReset();
   }
@@ -221,7 +191,7 @@ tresult SingleComponent::GetComponentState(IBStream* state) {
   try {
     IByteChunk chunk;
     if (!mPlug->SerializeState(chunk)) return kResultFalse;
-    const uint32_t bypass = mBypass.load() ? 1u : 0u;
+    const uint32_t bypass = mLayout.Bypass().IsOn() ? 1u : 0u;
     const uint8_t word[kBypassWordBytes] = {static_cast<uint8_t>(bypass), 0, 0, 0};
     chunk.PutBytes(word, kBypassWordBytes);
     return WriteAll(state, chunk.GetData(), chunk.Size()) ? kResultOk : kResultFalse;
@@ -254,7 +224,7 @@ tresult SingleComponent::SetComponentState(IBStream* state) {
     const bool fromStream = state->seek(start + pos, IBStream::kIBSeekSet, nullptr) == kResultOk &&
                             state->read(word, kBypassWordBytes, &got) == kResultOk && got == kBypassWordBytes;
     if (!fromStream && chunk.GetBytes(word, kBypassWordBytes, pos) < 0) return kResultFalse;
-    mBypass.store(ReadLE32(word) != 0);
+    mLayout.Bypass().Set(ReadLE32(word) != 0);
 
     mPlug->OnRestoreState();
     if (IComponentHandler* handler = AcquireHandler()) {
@@ -318,18 +288,37 @@ uint32 PLUGIN_API SingleComponent::getProcessContextRequirements() {
   return IProcessContextRequirements::kNeedTempo;
 }
 
+// One VST 3 process call as the framework's process-call sequence sees it.
+class ProcessCall final : public IProcessSource {
+public:
+  ProcessCall(SingleComponent& component, ProcessData& data) : mComponent(component), mData(data) {}
+
+  int NumFrames() const override { return mData.numSamples; }
+  const ITimeInfo* TimeInfo() override { return mComponent.ReadProcessContext(mData.processContext); }
+  void DeliverParamChanges(IPlugBase&) override {
+    mComponent.ApplyParameterChanges(mData.inputParameterChanges, false);
+  }
+  void DeliverControllers(IPlugBase&) override {
+    mComponent.ApplyParameterChanges(mData.inputParameterChanges, true);
+  }
+  void DeliverEvents(IPlugBase&) override { mComponent.ApplyEvents(mData.inputEvents); }
+  void RenderOutputs(IPlugBase&) override { mResult = mComponent.RenderOutputs(mData); }
+
+  tresult Result() const { return mResult; }
+
+private:
+  SingleComponent& mComponent;
+  ProcessData& mData;
+  tresult mResult = kResultOk;
+};
+
 tresult PLUGIN_API SingleComponent::process(ProcessData& data) {
   if (canProcessSampleSize(data.symbolicSampleSize) != kResultTrue || data.numSamples < 0) return kInvalidArgument;
+  ProcessCall call(*this, data);
   // Outside setActive(true) .. setActive(false) the main thread may be running
   // OnParamChange and OnReset itself.
-  if (!mPlug->IsProcessingActive()) return kNotInitialized;
-
-  mPlug->BeginProcess(ReadProcessContext(data.processContext));
-  ApplyParameterChanges(data.inputParameterChanges);
-  ApplyEvents(data.inputEvents);
-  const tresult result = RenderOutputs(data);
-  mPlug->EndProcess();
-  return result;
+  if (!mPlug->Process(call)) return kNotInitialized;
+  return call.Result();
 }
 
 const ITimeInfo* SingleComponent::ReadProcessContext(const ProcessContext* context) {
@@ -342,32 +331,22 @@ const ITimeInfo* SingleComponent::ReadProcessContext(const ProcessContext* conte
   return &mTimeInfo;
 }
 
-void SingleComponent::ApplyParameterChanges(IParameterChanges* changes) {
+void SingleComponent::ApplyParameterChanges(IParameterChanges* changes, bool everyPoint) {
   if (!changes) return;
   const int32 count = changes->getParameterCount();
   for (int32 i = 0; i < count; ++i) {
     IParamValueQueue* queue = changes->getParameterData(i);
     if (!queue) continue;
+    PublishedParam* param = mLayout.Find(queue->getParameterId());
+    if (!param || param->TakesEveryPoint() != everyPoint) continue;
     const int32 points = queue->getPointCount();
-    if (points <= 0) continue;
-    int32 offset = 0;
-    ParamValue value = 0.0;
-    if (queue->getPoint(points - 1, offset, value) != kResultOk) continue;
-    if (!std::isfinite(value)) continue;  // not a value; the parameter keeps its own
-    ApplyHostValue(queue->getParameterId(), std::clamp(value, 0.0, 1.0));
-  }
-}
-
-void SingleComponent::ApplyHostValue(ParamID id, double normalized) {
-  int index = 0;
-  switch (Classify(id, index)) {
-    case IdKind::kPlug: mPlug->ApplyHostParamNormalized(index, normalized); break;
-    case IdKind::kBypass: mBypass.store(normalized >= 0.5); break;
-    case IdKind::kMidi:
-      mMidiValues[static_cast<size_t>(index)].store(normalized);
-      mPlug->ApplyHostMidi(MappedMessage(kMappedControllers[static_cast<size_t>(index)], normalized));
-      break;
-    case IdKind::kNone: break;
+    for (int32 k = everyPoint ? 0 : points - 1; k < points; ++k) {
+      int32 offset = 0;
+      ParamValue value = 0.0;
+      if (k < 0 || queue->getPoint(k, offset, value) != kResultOk) continue;
+      if (!std::isfinite(value)) continue;  // not a value; the parameter keeps its own
+      param->ApplyFromHost(*mPlug, everyPoint ? offset : 0, std::clamp(value, 0.0, 1.0));
+    }
   }
 }
 
@@ -377,18 +356,21 @@ void SingleComponent::ApplyEvents(IEventList* events) {
   for (int32 i = 0; i < count; ++i) {
     Event e{};
     if (events->getEvent(i, e) != kResultOk || e.busIndex != 0) continue;
+    const int offset = e.sampleOffset;
     switch (e.type) {
       case Event::kNoteOnEvent:
         if (IsValidPitch(e.noteOn.pitch))
-          mPlug->ApplyHostMidi(IMidiMsg::NoteOn(e.noteOn.channel, e.noteOn.pitch, ToSteps(e.noteOn.velocity, 127)));
+          mPlug->ApplyHostMidi(
+              IMidiMsg::NoteOn(e.noteOn.channel, e.noteOn.pitch, VelocitySteps(e.noteOn.velocity), offset));
         break;
       case Event::kNoteOffEvent:
-        if (IsValidPitch(e.noteOff.pitch)) mPlug->ApplyHostMidi(IMidiMsg::NoteOff(e.noteOff.channel, e.noteOff.pitch));
+        if (IsValidPitch(e.noteOff.pitch))
+          mPlug->ApplyHostMidi(IMidiMsg::NoteOff(e.noteOff.channel, e.noteOff.pitch, offset));
         break;
       case Event::kPolyPressureEvent:
         if (IsValidPitch(e.polyPressure.pitch))
           mPlug->ApplyHostMidi(IMidiMsg::PolyPressure(e.polyPressure.channel, e.polyPressure.pitch,
-                                                      ToSteps(e.polyPressure.pressure, 127)));
+                                                      VelocitySteps(e.polyPressure.pressure), offset));
         break;
       default: break;
     }
@@ -412,7 +394,7 @@ tresult SingleComponent::RenderOutputs(ProcessData& data) {
     if (!channels[c]) return kInvalidArgument;
   }
 
-  const bool bypass = mBypass.load(std::memory_order_relaxed);
+  const bool bypass = mLayout.Bypass().IsOn();
   // Channels beyond the plug-in's (none with a matching arrangement) and the
   // bypassed output are silent.
   for (int c = bypass ? 0 : mNOutChannels; c < bus->numChannels; ++c) {
@@ -446,20 +428,6 @@ tresult SingleComponent::RenderOutputs(ProcessData& data) {
 
 // ---- IEditController ----------------------------------------------------------------
 
-SingleComponent::IdKind SingleComponent::Classify(ParamID id, int& index) const {
-  if (id < static_cast<ParamID>(mNParams)) {
-    index = static_cast<int>(id);
-    return IdKind::kPlug;
-  }
-  if (id == BypassParamId()) return IdKind::kBypass;
-  const ParamID first = MidiParamId(0);
-  if (id >= first && id - first < kMappedControllers.size()) {
-    index = static_cast<int>(id - first);
-    return IdKind::kMidi;
-  }
-  return IdKind::kNone;
-}
-
 tresult SingleComponent::SetControllerState(IBStream* state) {
   // The controller keeps nothing of its own: the parameters live in the component.
   return state ? kResultOk : kInvalidArgument;
@@ -472,160 +440,46 @@ tresult PLUGIN_API SingleComponent::setComponentState(IBStream* state) {
   return state ? kResultOk : kInvalidArgument;
 }
 
-int32 PLUGIN_API SingleComponent::getParameterCount() {
-  return mNParams + 1 + static_cast<int32>(kMappedControllers.size());
-}
+int32 PLUGIN_API SingleComponent::getParameterCount() { return mLayout.Count(); }
 
 tresult PLUGIN_API SingleComponent::getParameterInfo(int32 paramIndex, ParameterInfo& info) {
-  if (paramIndex < 0 || paramIndex >= getParameterCount()) return kInvalidArgument;
-  info = ParameterInfo();
-  const auto id = static_cast<ParamID>(paramIndex);
-  info.id = id;
-  int index = 0;
-  switch (Classify(id, index)) {
-    case IdKind::kPlug: {
-      const IParam& p = *mPlug->GetParam(index);
-      Utf8ToUtf16(p.GetName(), info.title);
-      Utf8ToUtf16(p.GetName(), info.shortTitle);
-      Utf8ToUtf16(p.GetLabel(), info.units);
-      info.stepCount = p.GetStepCount();
-      info.defaultNormalizedValue = p.GetDefault(true);
-      info.unitId = mParamUnits[static_cast<size_t>(index)];
-      info.flags = ParameterInfo::kCanAutomate | (p.Type() == IParam::kTypeEnum ? ParameterInfo::kIsList : 0);
-      break;
-    }
-    case IdKind::kBypass:
-      Utf8ToUtf16("Bypass", info.title);
-      Utf8ToUtf16("Bypass", info.shortTitle);
-      info.stepCount = 1;
-      info.defaultNormalizedValue = 0.0;
-      info.unitId = kRootUnitId;
-      info.flags = ParameterInfo::kCanAutomate | ParameterInfo::kIsBypass;
-      break;
-    case IdKind::kMidi: {
-      const MappedInfo& m = kMappedInfo[static_cast<size_t>(index)];
-      Utf8ToUtf16(m.title, info.title);
-      Utf8ToUtf16(m.title, info.shortTitle);
-      info.stepCount = m.stepCount;
-      info.defaultNormalizedValue = m.defaultNormalized;
-      info.unitId = kRootUnitId;
-      info.flags = ParameterInfo::kIsHidden;
-      break;
-    }
-    case IdKind::kNone: return kInvalidArgument;
-  }
-  return kResultOk;
+  if (paramIndex < 0) return kInvalidArgument;
+  return mLayout.GetInfo(static_cast<ParamID>(paramIndex), info) ? kResultOk : kInvalidArgument;
 }
 
 tresult PLUGIN_API SingleComponent::getParamStringByValue(ParamID id, ParamValue valueNormalized, String128 string) {
-  if (!string || !std::isfinite(valueNormalized)) return kInvalidArgument;
-  const double n = std::clamp(valueNormalized, 0.0, 1.0);
-  int index = 0;
-  std::string text;
-  switch (Classify(id, index)) {
-    case IdKind::kPlug: {
-      // The unit is published separately (ParameterInfo::units).
-      const IParam& p = *mPlug->GetParam(index);
-      text = p.GetDisplay(p.FromNormalized(n), false);
-      break;
-    }
-    case IdKind::kBypass: text = n >= 0.5 ? "on" : "off"; break;
-    case IdKind::kMidi: text = std::to_string(ToSteps(n, kMappedInfo[static_cast<size_t>(index)].stepCount)); break;
-    case IdKind::kNone: return kInvalidArgument;
-  }
-  Utf8ToUtf16(text, string, 128);
+  const PublishedParam* param = mLayout.Find(id);
+  if (!param || !string || !std::isfinite(valueNormalized)) return kInvalidArgument;
+  Utf8ToUtf16(param->ToString(std::clamp(valueNormalized, 0.0, 1.0)), string, 128);
   return kResultOk;
 }
 
 tresult PLUGIN_API SingleComponent::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized) {
-  if (!string) return kInvalidArgument;
-  const std::string text = Utf16ToUtf8(string);
-  int index = 0;
-  switch (Classify(id, index)) {
-    case IdKind::kPlug: {
-      const IParam& p = *mPlug->GetParam(index);
-      double plain = 0.0;
-      if (!p.StringToValue(text, plain)) return kResultFalse;
-      valueNormalized = p.ToNormalized(plain);
-      return kResultOk;
-    }
-    case IdKind::kBypass:
-      if (text != "on" && text != "off") return kResultFalse;
-      valueNormalized = text == "on" ? 1.0 : 0.0;
-      return kResultOk;
-    case IdKind::kMidi: {
-      const int steps = kMappedInfo[static_cast<size_t>(index)].stepCount;
-      char* end = nullptr;
-      const long v = std::strtol(text.c_str(), &end, 10);
-      if (text.empty() || *end != '\0' || v < 0 || v > steps) return kResultFalse;
-      valueNormalized = static_cast<double>(v) / steps;
-      return kResultOk;
-    }
-    case IdKind::kNone: break;
-  }
-  return kInvalidArgument;
+  const PublishedParam* param = mLayout.Find(id);
+  if (!param || !string) return kInvalidArgument;
+  return param->FromString(Utf16ToUtf8(string), valueNormalized) ? kResultOk : kResultFalse;
 }
 
 ParamValue PLUGIN_API SingleComponent::normalizedParamToPlain(ParamID id, ParamValue valueNormalized) {
-  int index = 0;
-  switch (Classify(id, index)) {
-    case IdKind::kPlug: return mPlug->GetParam(index)->FromNormalized(valueNormalized);
-    case IdKind::kMidi:
-      return ToSteps(valueNormalized, kMappedInfo[static_cast<size_t>(index)].stepCount);
-    case IdKind::kBypass: return valueNormalized >= 0.5 ? 1.0 : 0.0;
-    case IdKind::kNone: break;
-  }
-  return valueNormalized;
+  const PublishedParam* param = mLayout.Find(id);
+  return param ? param->ToPlain(valueNormalized) : valueNormalized;
 }
 
 ParamValue PLUGIN_API SingleComponent::plainParamToNormalized(ParamID id, ParamValue plainValue) {
-  int index = 0;
-  switch (Classify(id, index)) {
-    case IdKind::kPlug: return mPlug->GetParam(index)->ToNormalized(plainValue);
-    case IdKind::kMidi: {
-      if (std::isnan(plainValue)) return 0.0;
-      const double steps = kMappedInfo[static_cast<size_t>(index)].stepCount;
-      return std::clamp(plainValue / steps, 0.0, 1.0);
-    }
-    case IdKind::kBypass: return plainValue >= 0.5 ? 1.0 : 0.0;
-    case IdKind::kNone: break;
-  }
+  if (const PublishedParam* param = mLayout.Find(id)) return param->ToNormalized(plainValue);
   return std::isnan(plainValue) ? 0.0 : std::clamp(plainValue, 0.0, 1.0);
 }
 
 ParamValue PLUGIN_API SingleComponent::getParamNormalized(ParamID id) {
-  int index = 0;
-  switch (Classify(id, index)) {
-    case IdKind::kPlug: return mPlug->GetParam(index)->GetNormalized();
-    case IdKind::kBypass: return mBypass.load() ? 1.0 : 0.0;
-    case IdKind::kMidi: return mMidiValues[static_cast<size_t>(index)].load();
-    case IdKind::kNone: break;
-  }
-  return 0.0;
+  const PublishedParam* param = mLayout.Find(id);
+  return param ? param->GetNormalized() : 0.0;
 }
 
 tresult PLUGIN_API SingleComponent::setParamNormalized(ParamID id, ParamValue value) {
-  if (!std::isfinite(value)) return kInvalidArgument;
-  const double n = std::clamp(value, 0.0, 1.0);
-  int index = 0;
-  switch (Classify(id, index)) {
-    case IdKind::kPlug:
-      // The host's own change (its editor, automation display): the value is
-      // set, the engine follows (on the audio thread while processing), and
-      // the editor shows it.
-      mPlug->GetParam(index)->SetNormalized(n);
-      mPlug->NotifyParamChange(index);
-      mPlug->OnParamChangeUI(index, kHost);
-      mPlug->SendParameterValueFromDelegate(index, mPlug->GetParam(index)->GetNormalized(), true);
-      return kResultOk;
-    case IdKind::kBypass: mBypass.store(n >= 0.5); return kResultOk;
-    case IdKind::kMidi:
-      // Shown value only; the message itself arrives with the process call.
-      mMidiValues[static_cast<size_t>(index)].store(n);
-      return kResultOk;
-    case IdKind::kNone: break;
-  }
-  return kInvalidArgument;
+  PublishedParam* param = mLayout.Find(id);
+  if (!param || !std::isfinite(value)) return kInvalidArgument;
+  param->SetFromHost(std::clamp(value, 0.0, 1.0));
+  return kResultOk;
 }
 
 tresult PLUGIN_API SingleComponent::setComponentHandler(IComponentHandler* handler) {
@@ -673,18 +527,12 @@ void SingleComponent::EndInformHostOfParamChange(int paramIdx) {
 tresult PLUGIN_API SingleComponent::getMidiControllerAssignment(int32 busIndex, int16 channel,
                                                                 CtrlNumber midiControllerNumber, ParamID& id) {
   if (busIndex != 0 || channel < 0 || channel >= kEventChannels) return kResultFalse;
-  for (size_t k = 0; k < kMappedControllers.size(); ++k) {
-    if (kMappedControllers[k] == midiControllerNumber) {
-      id = MidiParamId(k);
-      return kResultTrue;
-    }
-  }
-  return kResultFalse;
+  return mLayout.MidiMappingId(midiControllerNumber, id) ? kResultTrue : kResultFalse;
 }
 
 // ---- IUnitInfo ------------------------------------------------------------------------------
 
-int32 PLUGIN_API SingleComponent::getUnitCount() { return 1 + static_cast<int32>(mUnitNames.size()); }
+int32 PLUGIN_API SingleComponent::getUnitCount() { return 1 + static_cast<int32>(mLayout.UnitNames().size()); }
 
 tresult PLUGIN_API SingleComponent::getUnitInfo(int32 unitIndex, UnitInfo& info) {
   if (unitIndex < 0 || unitIndex >= getUnitCount()) return kInvalidArgument;
@@ -692,7 +540,7 @@ tresult PLUGIN_API SingleComponent::getUnitInfo(int32 unitIndex, UnitInfo& info)
   info.id = unitIndex;
   info.parentUnitId = unitIndex == 0 ? kNoParentUnitId : kRootUnitId;
   info.programListId = kNoProgramListId;
-  Utf8ToUtf16(unitIndex == 0 ? std::string("Root") : mUnitNames[static_cast<size_t>(unitIndex - 1)], info.name);
+  Utf8ToUtf16(unitIndex == 0 ? std::string("Root") : mLayout.UnitNames()[static_cast<size_t>(unitIndex - 1)], info.name);
   return kResultOk;
 }
 

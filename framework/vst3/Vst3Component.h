@@ -4,24 +4,20 @@
 // Buses: no audio input, one main audio output with the plug-in's channels, one
 // event input (16 channels). 32-bit and 64-bit processing.
 //
-// Parameters towards the host:
-//   ids 0 .. NParams()-1   the plug-in's parameters (the id is the index);
-//   id  NParams()          "Bypass" (the host's bypass switch: the output is
-//                          silent while it is on; saved as the state's bypass word);
-//   ids NParams()+1 ...    hidden, not automatable MIDI-mapping parameters for
-//                          controllers 1, 64, 120 and 123, channel pressure and
-//                          pitch bend on every channel (IMidiMapping); a change
-//                          of one becomes that MIDI message again in the process
-//                          call.
-// Each distinct non-empty parameter group is published as a unit (IUnitInfo),
-// children of the root unit, numbered from 1 in order of first use.
+// Parameters towards the host: see ParamLayout (the plug-in's parameters,
+// "Bypass", the hidden MIDI-mapping parameters).
 //
-// One process call, on the audio thread: the tempo of the host's context is
-// taken over when the context says it is valid; then each parameter change
-// queue in order (the last point of each; plug-in parameters through
-// OnParamChange, MIDI-mapping ones as one ProcessMidiMsg each); then the event
-// list in order (note on, note off, polyphonic pressure); then ProcessBlock for
-// the whole block. Sample offsets are not honoured.
+// Threads: process runs on the audio thread; every other call comes from the
+// host's main thread (hosts may call getParamNormalized and the string and
+// normalisation conversions from other threads too: they only read). The state
+// calls (getState, setState) run on the main thread.
+//
+// One process call is IPlugBase::Process over this call's data: the host's
+// context, then the last point of each plug-in parameter's queue (and of the
+// bypass) at the block's start, then every point of the MIDI-mapping queues as
+// a MIDI message at its sample offset, then the note on, note off and
+// polyphonic pressure events of the event list at their offsets, then the
+// rendering of the whole block.
 //
 // State: IComponent::getState writes SerializeState's chunk and the 32-bit
 // bypass word; setState reads the stream to its end in 128-byte blocks, runs
@@ -37,6 +33,7 @@
 #include <vector>
 
 #include "../plug/IPlugBase.h"
+#include "Vst3ParamLayout.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
@@ -84,10 +81,6 @@ class SingleComponent final : public ComponentStateCalls,
                               public Steinberg::Vst::IProcessContextRequirements,
                               private IHostSink {
 public:
-  // MIDI messages a host maps onto hidden parameters, in id order.
-  static constexpr std::array<Steinberg::Vst::CtrlNumber, 6> kMappedControllers = {
-      Steinberg::Vst::kCtrlModWheel,     Steinberg::Vst::kCtrlSustainOnOff, Steinberg::Vst::kCtrlAllSoundsOff,
-      Steinberg::Vst::kCtrlAllNotesOff,  Steinberg::Vst::kAfterTouch,       Steinberg::Vst::kPitchBend};
   // Frames rendered at a time for 32-bit output (through a double buffer).
   static constexpr int kScratchFrames = 256;
   // Largest state stream read; the state proper is far smaller.
@@ -101,10 +94,7 @@ public:
   SingleComponent(const SingleComponent&) = delete;
   SingleComponent& operator=(const SingleComponent&) = delete;
 
-  Steinberg::Vst::ParamID BypassParamId() const { return static_cast<Steinberg::Vst::ParamID>(mNParams); }
-  Steinberg::Vst::ParamID MidiParamId(size_t mappedIndex) const {
-    return static_cast<Steinberg::Vst::ParamID>(mNParams + 1 + static_cast<int>(mappedIndex));
-  }
+  Steinberg::Vst::ParamID BypassParamId() const { return mLayout.BypassId(); }
 
   // ---- FUnknown --------------------------------------------------------------
   Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
@@ -127,7 +117,7 @@ public:
                                             Steinberg::int32 index, Steinberg::TBool state) override;
   Steinberg::tresult PLUGIN_API setActive(Steinberg::TBool state) override;
 
-  // ---- IAudioProcessor ----------------------------------------------------------
+  // ---- IAudioProcessor (main thread, but process) ------------------------------
   Steinberg::tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs, Steinberg::int32 numIns,
                                                    Steinberg::Vst::SpeakerArrangement* outputs,
                                                    Steinberg::int32 numOuts) override;
@@ -207,16 +197,13 @@ private:
   // The current handler with one reference for the caller, or null.
   Steinberg::Vst::IComponentHandler* AcquireHandler();
 
-  // ---- Audio thread ----
+  // ---- Audio thread: the parts of one process call (see ProcessCall in the .cpp) ----
+  friend class ProcessCall;
   const ITimeInfo* ReadProcessContext(const Steinberg::Vst::ProcessContext* context);
-  void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
-  void ApplyHostValue(Steinberg::Vst::ParamID id, double normalized);
+  void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes, bool everyPoint);
   void ApplyEvents(Steinberg::Vst::IEventList* events);
   Steinberg::tresult RenderOutputs(Steinberg::Vst::ProcessData& data);
 
-  // ---- Parameter ids ----
-  enum class IdKind { kPlug, kBypass, kMidi, kNone };
-  IdKind Classify(Steinberg::Vst::ParamID id, int& index) const;
   Steinberg::Vst::SpeakerArrangement OutputArrangement() const;
 
   std::unique_ptr<IPlugBase> mPlug;
@@ -224,19 +211,13 @@ private:
   const int mNOutChannels;
   std::atomic<Steinberg::uint32> mRefCount{1};
 
-  // Units: name of unit i + 1 (unit 0 is the root), and each parameter's unit.
-  std::vector<std::string> mUnitNames;
-  std::vector<Steinberg::Vst::UnitID> mParamUnits;
+  ParamLayout mLayout;
   Steinberg::Vst::UnitID mSelectedUnit = Steinberg::Vst::kRootUnitId;
 
   std::mutex mHostMutex;  // guards the two host pointers
   Steinberg::FUnknown* mHostContext = nullptr;
   Steinberg::Vst::IComponentHandler* mHandler = nullptr;
 
-  std::atomic<bool> mBypass{false};
-  std::array<std::atomic<double>, kMappedControllers.size()> mMidiValues;
-  bool mOutputBusActive = true;
-  bool mEventBusActive = true;
 
   // Audio thread only.
   ITimeInfo mTimeInfo;

@@ -327,10 +327,137 @@ TEST(IPlugBase, RestoredParametersReachOnParamChangeEachOnce) {
 
 // ---- Process call ----------------------------------------------------------------
 
+// Plays queued messages on their frames and records (frame, note) for each;
+// frame -1: applied outside ProcessBlock.
+class FramePlug : public IPlugBase {
+public:
+  FramePlug() : IPlugBase(InstanceInfo{}, MakeConfig(0)) {}
+  void ProcessMidiMsg(const IMidiMsg& msg) override { played.emplace_back(mFrame, msg.mData1); }
+  void ProcessBlock(double**, double** outputs, int nFrames) override {
+    int next = 0;
+    for (int i = 0; i < nFrames; ++i) {
+      mFrame = mBase + i;
+      if (i >= next) next = ApplyMidiDueAt(i);
+      outputs[0][i] = outputs[1][i] = 0.0;
+    }
+    mBase += nFrames;
+    mFrame = -1;
+  }
+  std::vector<std::pair<int, int>> played;
+
+private:
+  int mFrame = -1;
+  int mBase = 0;
+};
+
+// A process call over fixed messages, rendered in pieces of at most `piece` frames.
+class MessagesSource : public IProcessSource {
+public:
+  MessagesSource(std::vector<IMidiMsg> msgs, int nFrames, int piece)
+      : mMsgs(std::move(msgs)), mFrames(nFrames), mPiece(piece) {}
+  int NumFrames() const override { return mFrames; }
+  const ITimeInfo* TimeInfo() override { return nullptr; }
+  void DeliverParamChanges(IPlugBase&) override {}
+  void DeliverControllers(IPlugBase&) override {}
+  void DeliverEvents(IPlugBase& plug) override {
+    for (const IMidiMsg& m : mMsgs) plug.ApplyHostMidi(m);
+  }
+  void RenderOutputs(IPlugBase& plug) override {
+    std::vector<double> l(static_cast<size_t>(mPiece)), r(static_cast<size_t>(mPiece));
+    double* outs[2] = {l.data(), r.data()};
+    for (int done = 0; done < mFrames; done += mPiece) plug.Render(nullptr, outs, std::min(mPiece, mFrames - done));
+  }
+
+private:
+  std::vector<IMidiMsg> mMsgs;
+  int mFrames, mPiece;
+};
+
+TEST(IPlugBase, MessagesTakeEffectOnTheirFrameAcrossRenderPieces) {
+  struct Case {
+    const char* what;
+    int nFrames, piece;
+    std::vector<IMidiMsg> msgs;
+    std::vector<std::pair<int, int>> played;  // (frame, note)
+  } cases[] = {
+      {"in order", 64, 64, {IMidiMsg::NoteOn(0, 1, 9, 0), IMidiMsg::NoteOn(0, 2, 9, 63)}, {{0, 1}, {63, 2}}},
+      {"out of order, same frame keeps list order",
+       64,
+       64,
+       {IMidiMsg::NoteOn(0, 1, 9, 40), IMidiMsg::NoteOn(0, 2, 9, 10), IMidiMsg::NoteOn(0, 3, 9, 40)},
+       {{10, 2}, {40, 1}, {40, 3}}},
+      {"rendered in pieces of 16", 64, 16, {IMidiMsg::NoteOn(0, 1, 9, 15), IMidiMsg::NoteOn(0, 2, 9, 16)},
+       {{15, 1}, {16, 2}}},
+      {"offsets outside the block are clamped into it", 32, 32,
+       {IMidiMsg::NoteOn(0, 1, 9, 500), IMidiMsg::NoteOn(0, 2, 9, -7)}, {{0, 2}, {31, 1}}},
+      {"a call without frames still applies its messages", 0, 1, {IMidiMsg::NoteOn(0, 1, 9, 5)}, {{-1, 1}}},
+  };
+  for (Case& c : cases) {
+    FramePlug plug;
+    plug.SetProcessingActive(true);
+    MessagesSource source(c.msgs, c.nFrames, c.piece);
+    ASSERT_TRUE(plug.Process(source)) << c.what;
+    EXPECT_EQ(plug.played, c.played) << c.what;
+  }
+}
+
+TEST(IPlugBase, MessagesBeyondTheQueueAreAppliedAtTheStartNeverDropped) {
+  const int n = static_cast<int>(IMidiQueue::kCapacity) + 10;
+  std::vector<IMidiMsg> msgs;
+  for (int i = 0; i < n; ++i) msgs.push_back(IMidiMsg::NoteOn(0, i % 128, 9, 100));
+  FramePlug plug;
+  plug.SetProcessingActive(true);
+  MessagesSource source(msgs, 128, 128);
+  ASSERT_TRUE(plug.Process(source));
+  ASSERT_EQ(plug.played.size(), static_cast<size_t>(n));
+  // The ten that did not fit were applied while the events were delivered
+  // (frame -1), before the block; the queued ones on frame 100.
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(plug.played[static_cast<size_t>(i)].first, -1) << i;
+  for (int i = 10; i < n; ++i) ASSERT_EQ(plug.played[static_cast<size_t>(i)].first, 100) << i;
+}
+
+TEST(IPlugBase, SwitchingProcessingOffWaitsForTheRunningProcessCall) {
+  // The audio thread is held inside ProcessBlock; switching processing off
+  // must not return (and so no OnReset may follow) before the call ends.
+  class HeldPlug : public IPlugBase {
+  public:
+    HeldPlug() : IPlugBase(InstanceInfo{}, MakeConfig(0)) {}
+    void ProcessBlock(double**, double**, int) override {
+      inside.store(true);
+      while (!release.load()) std::this_thread::yield();
+      ended.store(true);
+    }
+    std::atomic<bool> inside{false}, release{false}, ended{false};
+  } plug;
+  plug.SetProcessingActive(true);
+  MessagesSource source({}, 8, 8);
+  std::thread audio([&] { plug.Process(source); });
+  while (!plug.inside.load()) std::this_thread::yield();
+
+  std::atomic<bool> switchedOff{false};
+  std::thread main([&] {
+    plug.SetProcessingActive(false);
+    switchedOff.store(true);
+    EXPECT_TRUE(plug.ended.load()) << "returned while the process call was still running";
+  });
+  for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+  EXPECT_FALSE(switchedOff.load());
+  plug.release.store(true);
+  audio.join();
+  main.join();
+  EXPECT_TRUE(switchedOff.load());
+  EXPECT_FALSE(plug.Process(source)) << "no process call starts once processing is off";
+}
+
+
 TEST(IPlugBase, IsInProcessCallOnlyOnTheProcessingThreadForThisPlug) {
   RecordingPlug plug, other;
   EXPECT_FALSE(plug.IsInProcessCall());
-  plug.BeginProcess(nullptr);
+  EXPECT_FALSE(plug.BeginProcess(nullptr)) << "processing is off";
+  EXPECT_FALSE(plug.IsInProcessCall());
+  plug.SetProcessingActive(true);
+  other.SetProcessingActive(true);
+  ASSERT_TRUE(plug.BeginProcess(nullptr));
   EXPECT_TRUE(plug.IsInProcessCall());
   EXPECT_FALSE(other.IsInProcessCall()) << "another instance on the same thread";
   bool seenElsewhere = true;
@@ -342,6 +469,7 @@ TEST(IPlugBase, IsInProcessCallOnlyOnTheProcessingThreadForThisPlug) {
 
 TEST(IPlugBase, TimeInfoIsCopiedAndKeptWhenAbsent) {
   RecordingPlug plug;
+  plug.SetProcessingActive(true);
   EXPECT_EQ(plug.GetTempo(), 120.0);
   ITimeInfo ti;
   ti.mTempo = 93.5;

@@ -51,9 +51,12 @@ public:
     mLog.push_back("param " + std::to_string(idx) + "=" + Num(GetParam(idx)->Value()) +
                    (IsInProcessCall() ? " in process" : ""));
   }
+  // Messages are logged with the frame of the block they took effect at
+  // ("@-" after the block: the plug-in did not ask for them).
   void ProcessMidiMsg(const IMidiMsg& msg) override {
-    char buf[32];
-    std::snprintf(buf, sizeof(buf), "midi %02X %d %d", msg.mStatus, msg.mData1, msg.mData2);
+    char buf[48];
+    std::snprintf(buf, sizeof(buf), "midi %02X %d %d @%s", msg.mStatus, msg.mData1, msg.mData2,
+                  mFrame < 0 ? "-" : std::to_string(mFrame).c_str());
     mLog.push_back(buf);
   }
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override {
@@ -61,16 +64,21 @@ public:
                    (inputs ? " inputs" : "") + (IsInProcessCall() ? " in process" : ""));
     lastOutputs[0] = outputs[0];
     lastOutputs[1] = outputs[1];
+    int next = 0;
     for (int s = 0; s < nFrames; ++s) {
+      mFrame = s;
+      if (s >= next) next = ApplyMidiDueAt(s);
       outputs[0][s] = s + 1;
       outputs[1][s] = -(s + 1);
     }
+    mFrame = -1;
   }
 
   double* lastOutputs[2] = {nullptr, nullptr};
 
 private:
   std::vector<std::string>& mLog;
+  int mFrame = -1;
 };
 
 struct OfflineHostTest : ::testing::Test {
@@ -123,15 +131,17 @@ TEST_F(OfflineHostTest, StartRefusesNonPositiveSettings) {
   EXPECT_TRUE(log.empty());
 }
 
-TEST_F(OfflineHostTest, BlockAppliesParamsThenControllersThenEventsThenRenders) {
+TEST_F(OfflineHostTest, BlockAppliesParamsAtItsStartAndEachMessageAtItsFrame) {
   host->Start(48000.0, 64);
   log.clear();
   OfflineBlock block;
   block.tempo = 133.0;
   block.params = {{2, 0.5, true}, {0, 0.25, false}, {1, 0.875, true}};
-  block.controllers = {IMidiMsg::ControlChange(0, 1, 64), IMidiMsg::PitchBend(0, 8192),
-                       IMidiMsg::ChannelPressure(0, 10)};
-  block.events = {IMidiMsg::NoteOn(0, 60, 100), IMidiMsg::PolyPressure(0, 60, 5), IMidiMsg::NoteOff(0, 60)};
+  // At frame 10 the controllers come first, then the events, each list in its order.
+  block.controllers = {IMidiMsg::ControlChange(0, 1, 64, 10), IMidiMsg::PitchBend(0, 8192, 0),
+                       IMidiMsg::ChannelPressure(0, 10, 10)};
+  block.events = {IMidiMsg::NoteOn(0, 60, 100, 10), IMidiMsg::PolyPressure(0, 60, 5, 31),
+                  IMidiMsg::NoteOff(0, 60, 5)};
   std::vector<double> left(64, 9.0), right(64, 9.0);
   host->ProcessBlock(block, left.data(), right.data(), 32);
 
@@ -139,13 +149,13 @@ TEST_F(OfflineHostTest, BlockAppliesParamsThenControllersThenEventsThenRenders) 
       "param 2=250.875 in process",  // 1 + 0.125 * 1999
       "param 0=0.25 in process",
       "param 1=2 in process",        // -2 + 3.5, rounded
-      "midi B0 1 64",
-      "midi E0 0 64",
-      "midi D0 10 0",
-      "midi 90 60 100",
-      "midi A0 60 5",
-      "midi 80 60 0",
       "block n=32 tempo=133 in process",
+      "midi E0 0 64 @0",
+      "midi 80 60 0 @5",
+      "midi B0 1 64 @10",
+      "midi D0 10 0 @10",
+      "midi 90 60 100 @10",
+      "midi A0 60 5 @31",
   };
   EXPECT_EQ(log, expected);
   EXPECT_EQ(plug->lastOutputs[0], left.data());

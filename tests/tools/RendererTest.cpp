@@ -31,6 +31,7 @@ public:
   }
   void ProcessMidiMsg(const fw::IMidiMsg& msg) override { received.emplace_back(blocks, msg); }
   void ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) override {
+    ApplyMidiDueAt(nFrames);  // the block's messages, recorded with its index
     for (int i = 0; i < nFrames; ++i) {
       outputs[0][i] = static_cast<double>(frames + i) / 65536.0;
       outputs[1][i] = -outputs[0][i];
@@ -61,7 +62,7 @@ TEST(RenderMidi, BlocksMessagesAndAudioReachTheFile) {
   const std::vector<TimedMidiMsg> messages = {
       {0.000, fw::IMidiMsg::NoteOn(0, 60, 100)},   // frame 0, block 0
       {0.070, fw::IMidiMsg::NoteOff(0, 60)},       // frame 70, block 1
-      {0.100, fw::IMidiMsg::ControlChange(0, 64, 127)},  // frame 100, block 1, handed over first
+      {0.100, fw::IMidiMsg::ControlChange(0, 64, 127)},  // frame 100, block 1, after the note off
       {0.128, fw::IMidiMsg::NoteOn(0, 62, 90)},    // frame 128, block 2
       {0.999, fw::IMidiMsg::PitchBend(0, 9000)},   // frame 999, the short last block 15
       {1.000, fw::IMidiMsg::NoteOn(0, 64, 80)},    // frame 1000, past the end
@@ -97,7 +98,7 @@ TEST(RenderMidi, BlocksMessagesAndAudioReachTheFile) {
   const struct {
     int block;
     uint8_t status, data1, data2;
-  } expected[] = {{0, 0x90, 60, 100}, {1, 0xB0, 64, 127}, {1, 0x80, 60, 0}, {2, 0x90, 62, 90},
+  } expected[] = {{0, 0x90, 60, 100}, {1, 0x80, 60, 0}, {1, 0xB0, 64, 127}, {2, 0x90, 62, 90},
                   {15, 0xE0, 9000 & 0x7F, 9000 >> 7}};
   ASSERT_EQ(plug.received.size(), std::size(expected));
   for (size_t i = 0; i < std::size(expected); ++i) {

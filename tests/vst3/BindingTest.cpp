@@ -47,18 +47,25 @@ public:
   void OnParamChangeUI(int idx, fw::EParamSource source) override {
     Log("ui " + std::to_string(idx) + " source " + std::to_string(source));
   }
+  // Logged with the frame of the rendered buffer it took effect at ("@-":
+  // after the block).
   void ProcessMidiMsg(const fw::IMidiMsg& m) override {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "midi %02X %d %d", m.mStatus, m.mData1, m.mData2);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "midi %02X %d %d @%s", m.mStatus, m.mData1, m.mData2,
+                  bufferFrame < 0 ? "-" : std::to_string(bufferFrame).c_str());
     Log(buf);
   }
   void ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) override {
     Log("block " + std::to_string(nFrames) + " tempo " + Num(GetTempo()));
+    int next = 0;
     for (int i = 0; i < nFrames; ++i) {
+      bufferFrame = i;
+      if (i >= next) next = ApplyMidiDueAt(i);
       outputs[0][i] = static_cast<double>(frame);
       outputs[1][i] = -static_cast<double>(frame);
       ++frame;
     }
+    bufferFrame = -1;
   }
   bool SerializeState(fw::IByteChunk& chunk) const override {
     if (!serializeOk) return false;
@@ -80,6 +87,7 @@ public:
 
   std::vector<std::string> log;
   long frame = 0;
+  int bufferFrame = -1;
   bool serializeOk = true;
   std::vector<uint8_t> stateBytes = {1, 2, 3};
   std::vector<uint8_t> received;
@@ -111,7 +119,7 @@ struct Bound {
   }
 };
 
-TEST(Binding, OneProcessCallAppliesChangesThenControllersThenEventsThenTheBlock) {
+TEST(Binding, OneProcessCallAppliesChangesAtTheStartAndMessagesAtTheirFrames) {
   Bound b;
   b.Start();
   Call call(64);
@@ -119,6 +127,7 @@ TEST(Binding, OneProcessCallAppliesChangesThenControllersThenEventsThenTheBlock)
   call.changes.Add(0, 0.6, 40);  // the last point of a queue counts, its offset does not
   call.changes.Add(b.Mapped(kPitchBend), 1.0);
   call.changes.Add(b.Mapped(kCtrlModWheel), 0.5);            // 63.5 rounds to 64
+  call.changes.Add(b.Mapped(kCtrlModWheel), 1.0, 20);        // every point of a mapped queue counts
   call.changes.Add(b.Mapped(kCtrlSustainOnOff), 63.0 / 127);  // exactly 63
   call.changes.Add(1, 1.0);
   call.changes.Add(b.Mapped(kCtrlAllSoundsOff), 0.0);
@@ -142,22 +151,25 @@ TEST(Binding, OneProcessCallAppliesChangesThenControllersThenEventsThenTheBlock)
   call.Tempo(133.0);
 
   ASSERT_EQ(b.processor->process(call.data), kResultOk);
+  // Plug-in parameters first, at the block's start; then, frame by frame, the
+  // mapped controllers (in queue order) before the events (in list order).
   const std::vector<std::string> expected = {
       "param 0=60 in process",
-      "midi E0 127 127",
-      "midi B0 1 64",
-      "midi B0 64 63",
       "param 1=2 in process",
-      "midi B0 120 0",
-      "midi B0 123 127",
-      "midi D0 127 0",
       "param 2=250.875 in process",
-      "midi 93 60 64",
-      "midi 83 60 0",
-      "midi AF 61 32",
-      "midi 90 64 127",
-      "midi 90 65 0",
       "block 64 tempo 133",
+      "midi E0 127 127 @0",
+      "midi B0 1 64 @0",
+      "midi B0 64 63 @0",
+      "midi B0 120 0 @0",
+      "midi B0 123 127 @0",
+      "midi D0 127 0 @0",
+      "midi 83 60 0 @0",
+      "midi AF 61 32 @0",
+      "midi 90 64 127 @0",
+      "midi 90 65 0 @0",
+      "midi B0 1 127 @20",
+      "midi 93 60 64 @30",
   };
   EXPECT_EQ(b.plug->log, expected);
   EXPECT_EQ(b.controller->getParamNormalized(b.Mapped(kPitchBend)), 1.0);
@@ -184,7 +196,8 @@ TEST(Binding, MappedValuesBecomeDataBytes) {
     call.changes.Add(b.Mapped(c.controller), c.value);
     ASSERT_EQ(b.processor->process(call.data), kResultOk);
     ASSERT_EQ(b.plug->log.size(), 2u) << c.message;
-    EXPECT_EQ(b.plug->log[0], c.message) << "controller " << c.controller << " value " << c.value;
+    EXPECT_EQ(b.plug->log[1], std::string(c.message) + " @-")
+        << "controller " << c.controller << " value " << c.value << " (no frames: after the empty block)";
   }
 }
 
@@ -248,10 +261,10 @@ TEST(Binding, BypassSilencesButStillAppliesChangesAndEvents) {
     call.events.Add(NoteOn(60, 1.0f));
     b.plug->log.clear();
     ASSERT_EQ(b.processor->process(call.data), kResultOk) << s.what;
-    ASSERT_GE(b.plug->log.size(), 2u) << s.what;
-    EXPECT_EQ(b.plug->log[0], "param 0=100 in process") << s.what;
-    EXPECT_EQ(b.plug->log[1], "midi 90 60 127") << s.what;
-    EXPECT_EQ(b.plug->log.size(), s.silent ? 2u : 3u) << s.what << ": the block is rendered only without bypass";
+    const std::vector<std::string> expected =
+        s.silent ? std::vector<std::string>{"param 0=100 in process", "midi 90 60 127 @-"}  // not rendered, still applied
+                 : std::vector<std::string>{"param 0=100 in process", "block 16 tempo 120", "midi 90 60 127 @0"};
+    EXPECT_EQ(b.plug->log, expected) << s.what;
     EXPECT_EQ(b.controller->getParamNormalized(bypass), s.silent ? 1.0 : 0.0) << s.what;
     if (s.silent) {
       for (float x : call.l32) ASSERT_EQ(x, 0.0f) << s.what;

@@ -152,6 +152,12 @@ struct Stereo {
 // What the host hands over with one process call.
 struct Block {
   std::vector<std::pair<ParamID, double>> params;  // one queue each, in order
+  struct Point {
+    ParamID id;
+    double value;
+    int32 offset;
+  };
+  std::vector<Point> points;  // further queue points, each at its sample offset
   std::vector<Event> events;
   std::optional<double> tempo;  // a process context with a valid tempo; none: no context
 };
@@ -243,6 +249,7 @@ public:
   tresult Process(int32 n, const Block& block, Stereo* out = nullptr) {
     ParameterChanges changes;
     for (const auto& [id, value] : block.params) changes.Add(id, value);
+    for (const Block::Point& p : block.points) changes.Add(p.id, p.value, p.offset);
     EventList events(block.events);
     ProcessContext context{};
     context.sampleRate = mRate;
