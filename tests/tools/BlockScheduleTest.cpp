@@ -40,6 +40,8 @@ TEST(FrameOfTime, FloorOfTimeTimesRate) {
       // 0.288 x 48000 is 13823.999999999998 in doubles; the frame meant is 13824.
       {"block edge 27 x 512 at 48 kHz despite rounding", 0.288, 48000, 13824},
       {"44.1 kHz", 1.0, 44100, 44100},
+      {"142 years of MIDI at 384 kHz still fits", 4503599342.0, 384000, 1729382147328000},
+      {"a time no render reaches is held at 4e18", 1e300, 48000, 4000000000000000000},
   };
   for (const Case& c : cases) EXPECT_EQ(FrameOfTime(c.seconds, c.rate), c.frame) << c.name;
 }

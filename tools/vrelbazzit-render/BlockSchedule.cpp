@@ -7,6 +7,9 @@ namespace vbrender {
 namespace {
 
 constexpr double kFrameSlack = 1e-6;
+// Frames beyond any render (24 hours at the highest rate are 3.3e10); larger
+// times are held here so the conversion to an integer stays defined.
+constexpr double kNeverFrame = 4.0e18;
 
 // The kind a controller message replaces within a block: the controller
 // number for control changes, 128 for channel pressure, 129 for pitch bend.
@@ -23,6 +26,7 @@ int ControllerKind(const fw::IMidiMsg& m) {
 
 int64_t FrameOfTime(double seconds, double sampleRate) {
   const double frame = std::floor(seconds * sampleRate + kFrameSlack);
+  if (!(frame < kNeverFrame)) return static_cast<int64_t>(kNeverFrame);
   return frame > 0.0 ? static_cast<int64_t>(frame) : 0;
 }
 

@@ -20,7 +20,8 @@ enum class EventTiming {
 
 // The frame that holds time t: floor(t x rate). A millionth of a frame of
 // slack absorbs the rounding in a seconds value computed from ticks, so an
-// event meant to fall exactly on a frame is not pushed one frame early.
+// event meant to fall exactly on a frame is not pushed one frame early. Times
+// far beyond any render give 4e18.
 int64_t FrameOfTime(double seconds, double sampleRate);
 
 // Builds the blocks in order. Per block:
