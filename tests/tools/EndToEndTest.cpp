@@ -494,6 +494,8 @@ TEST(RenderExecutable, RefusesWhatIsNotItsToReadOrReplace) {
     std::vector<std::string> args;
     std::string message;
   };
+  // A device as OUTPUT is left to CheckReplaceable's own test: a fault here
+  // would replace the machine's /dev/null.
   const std::vector<Case> cases = {
       {"FIFO as INPUT", {dir / "fifo", out}, "\"" + (dir / "fifo") + "\" is a FIFO"},
       {"folder as INPUT", {dir / "folder", out}, "is a folder"},
@@ -502,7 +504,6 @@ TEST(RenderExecutable, RefusesWhatIsNotItsToReadOrReplace) {
       {"FIFO as OUTPUT", {midi, dir / "fifo"}, "is a FIFO, not a regular file"},
       {"symbolic link as OUTPUT", {midi, dir / "link.wav"}, "is a symbolic link"},
       {"folder as OUTPUT", {midi, dir / "folder"}, "is a folder"},
-      {"device as OUTPUT", {midi, "/dev/null"}, "\"/dev/null\" is a device"},
       {"FIFO as --save-patch", {"--save-patch", dir / "fifo", midi, out}, "--save-patch: cannot write"},
       {"symbolic link as --save-patch", {"--save-patch", dir / "link.wav", midi, out}, "is a symbolic link"},
       {"OUTPUT is INPUT", {midi, midi}, "is the same file as INPUT"},
@@ -535,10 +536,6 @@ TEST(RenderExecutable, RefusesWhatIsNotItsToReadOrReplace) {
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo")) << c.name;
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.wav")) << c.name;
   }
-  struct stat devNull {};
-  ASSERT_EQ(stat("/dev/null", &devNull), 0);
-  EXPECT_TRUE(S_ISCHR(devNull.st_mode));
-
   // With a length the long file renders its start.
   const RunResult part = RunTool(dir, {"--length", "0.5", "--rate", "8000", "--quiet", years, out});
   EXPECT_EQ(part.exitCode, 0) << part.err;
