@@ -9,7 +9,6 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev
   libsndfile1-dev         # WAV writing in the offline renderer
-  libsmf-dev              # Standard MIDI File reading in the offline renderer
   libcli11-dev            # command-line parsing of the tools
   juce-modules-source-data    # the VST 3 SDK's interfaces (VST3_SDK inside JUCE's modules)
   g++-mingw-w64-x86-64-posix  # the Windows cross build of the module

@@ -31,12 +31,15 @@ TEST(ParseCommandLine, Defaults) {
   EXPECT_FALSE(o.length.has_value());
   EXPECT_EQ(o.format, SampleFormat::Pcm24);
   EXPECT_FALSE(o.quiet);
+  EXPECT_EQ(o.eventTiming, EventTiming::Sample) << "each event at its own sample unless asked";
+  EXPECT_TRUE(o.automate.empty());
 }
 
 TEST(ParseCommandLine, EveryOption) {
   const CommandLineResult r =
       Parse({"--rate", "44100", "--block", "64", "--tempo", "87.5", "--seed", "0x1F", "--param", "Attack=5",
-             "--param=Voice Mode=Poly", "--length", "2.25", "--format", "float", "--quiet", "in.mid", "out.wav"});
+             "--param=Voice Mode=Poly", "--length", "2.25", "--format", "float", "--quiet", "--event-timing", "block",
+             "--automate", "Amp Level=0:70,1:0", "--automate=Cutoff=0.5:20", "in.mid", "out.wav"});
   ASSERT_EQ(r.kind, CommandLineResult::kRun) << r.text;
   const RenderOptions& o = r.options;
   EXPECT_EQ(o.input, "in.mid");
@@ -49,6 +52,8 @@ TEST(ParseCommandLine, EveryOption) {
   EXPECT_EQ(o.length, 2.25);
   EXPECT_EQ(o.format, SampleFormat::Float32);
   EXPECT_TRUE(o.quiet);
+  EXPECT_EQ(o.eventTiming, EventTiming::Block);
+  EXPECT_EQ(o.automate, (std::vector<std::string>{"Amp Level=0:70,1:0", "Cutoff=0.5:20"}));
 }
 
 // A --param right before the positionals must take one value only.
@@ -83,6 +88,8 @@ TEST(ParseCommandLine, OptionValuesAtAndPastTheirLimits) {
       {{"--seed", "0x10000000000000000"}, false},
       {{"--seed", "-1"}, false},       {{"--seed", "0x"}, false},      {{"--seed", "12abc"}, false},
       {{"--seed", ""}, false},         {{"--seed", " 5"}, false},
+      {{"--event-timing", "sample"}, true}, {{"--event-timing", "block"}, true},
+      {{"--event-timing", "frame"}, false}, {{"--event-timing", "Block"}, false},
       {{"--bogus"}, false},
   };
   for (const Case& c : cases) {
@@ -154,7 +161,7 @@ TEST(ParseCommandLine, HelpListsTheOptions) {
   const CommandLineResult r = Parse({"--help"});
   ASSERT_EQ(r.kind, CommandLineResult::kHelp);
   for (const char* option : {"--rate", "--block", "--tempo", "--seed", "--param", "--length", "--format", "--quiet",
-                             "--patch", "--factory", "--save-patch"})
+                             "--patch", "--factory", "--save-patch", "--automate", "--event-timing"})
     EXPECT_NE(r.text.find(option), std::string::npos) << option;
 }
 

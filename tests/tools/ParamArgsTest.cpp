@@ -115,5 +115,77 @@ TEST(ParseParamArgs, KeepsOrderAndStopsAtTheFirstBadOne) {
   EXPECT_NE(error.find("\"Nope\""), std::string::npos) << error;
 }
 
+TEST(ParseAutomationArg, AcceptedForms) {
+  struct Case {
+    const char* arg;
+    int index;
+    std::vector<std::pair<double, double>> points;  // seconds, plain value
+  };
+  const Case cases[] = {
+      {"Amp Level=0:70,1:0", vrelbazzit::kAmpLevel, {{0, 70}, {1, 0}}},
+      {"0=0.5:10", vrelbazzit::kAmpLevel, {{0.5, 10}}},
+      {" Amp Level = 0 : 70 , 1.5 : 35 , 1.5 : 0 ", vrelbazzit::kAmpLevel, {{0, 70}, {1.5, 35}, {1.5, 0}}},
+      {"Voice Mode=0:Poly,2:mono,4:0", vrelbazzit::kVoiceMode, {{0, 2}, {2, 1}, {4, 0}}},
+      {"Motion Sync=1e-3:Dotted 1/8", vrelbazzit::kMotionSync, {{0.001, 3}}},
+      {"Osc 2 Fine=3:-50", vrelbazzit::kOsc2Fine, {{3, -50}}},
+  };
+  const std::vector<ParamInfo> params = TableParams();
+  for (const Case& c : cases) {
+    AutomationLane lane;
+    std::string error;
+    ASSERT_TRUE(ParseAutomationArg(c.arg, params, lane, error)) << c.arg << ": " << error;
+    EXPECT_EQ(lane.index, c.index) << c.arg;
+    std::vector<std::pair<double, double>> got;
+    for (const AutomationPoint& p : lane.points) got.emplace_back(p.seconds, p.value);
+    EXPECT_EQ(got, c.points) << c.arg;
+  }
+}
+
+TEST(ParseAutomationArg, RejectedWithMessage) {
+  struct Case {
+    const char* arg;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"Amp Level", "expected NAME=TIME:VALUE,TIME:VALUE"},
+      {"Amp Level=", "expected NAME=TIME:VALUE"},
+      {"Amp Levl=0:1", "unknown parameter \"Amp Levl\""},
+      {"77=0:1", "unknown parameter index 77"},
+      {"Amp Level=0:70,", "\"\" is not TIME:VALUE"},
+      {"Amp Level=70", "\"70\" is not TIME:VALUE"},
+      {"Amp Level=0:70;1:0", "\"70;1:0\" is not a number"},
+      {"Amp Level=-1:70", "the time \"-1\" is not a number of seconds, 0 or more"},
+      {"Amp Level=nan:70", "the time \"nan\""},
+      {"Amp Level=1s:70", "the time \"1s\""},
+      {"Amp Level=:70", "the time \"\""},
+      {"Amp Level=2:70,1:0", "the time 1 comes before the point ahead of it"},
+      {"Amp Level=0:101", "101 is out of range 0..100"},
+      {"Amp Level=0:loud", "\"loud\" is not a number"},
+      {"Voice Mode=0:Quad", "\"Quad\" is not one of Split, Mono, Poly"},
+      {"Voice Mode=0:1.5", "1.5 is not a whole number"},
+  };
+  const std::vector<ParamInfo> params = TableParams();
+  for (const Case& c : cases) {
+    AutomationLane lane;
+    std::string error;
+    EXPECT_FALSE(ParseAutomationArg(c.arg, params, lane, error)) << c.arg;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.arg << " gave: " << error;
+    EXPECT_EQ(error.rfind("--automate \"" + std::string(c.arg) + "\": ", 0), 0u) << c.arg << " gave: " << error;
+  }
+}
+
+TEST(ParseAutomationArgs, OneLaneForEachParameter) {
+  const std::vector<ParamInfo> params = TableParams();
+  std::vector<AutomationLane> out;
+  std::string error;
+  ASSERT_TRUE(ParseAutomationArgs({"Amp Level=0:70", "Cutoff=1:20"}, params, out, error)) << error;
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].index, vrelbazzit::kAmpLevel);
+  EXPECT_EQ(out[1].index, vrelbazzit::kCutoff);
+
+  EXPECT_FALSE(ParseAutomationArgs({"Amp Level=0:70", "0=1:20"}, params, out, error));
+  EXPECT_NE(error.find("\"Amp Level\" is automated twice"), std::string::npos) << error;
+}
+
 }  // namespace
 }  // namespace vbrender

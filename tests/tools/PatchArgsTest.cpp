@@ -97,7 +97,10 @@ TEST(ChooseStartingSound, RefusedFilesSayWhy) {
     std::string error;
     EXPECT_FALSE(ChooseStartingSound(path, std::nullopt, s, error)) << c.what;
     EXPECT_EQ(s.name, "unchanged") << c.what;
-    EXPECT_EQ(error.rfind("cannot load patch \"" + path + "\": ", 0), 0u) << c.what << ": " << error;
+    // A file that cannot be opened is refused by the type check before the reader sees it.
+    const std::string prefix = c.text.empty() ? "--patch: cannot open \"" + path + "\": "
+                                              : "cannot load patch \"" + path + "\": ";
+    EXPECT_EQ(error.rfind(prefix, 0), 0u) << c.what << ": " << error;
     EXPECT_NE(error.find(c.because), std::string::npos) << c.what << ": " << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << c.what << ": " << error;
   }

@@ -123,6 +123,60 @@ TEST(RenderMidi, BlocksMessagesAndAudioReachTheFile) {
   }
 }
 
+// Plays every message on its frame and records that frame.
+class FramePlug final : public fw::IPlugBase {
+public:
+  FramePlug() : IPlugBase(fw::InstanceInfo{}, FakeConfig()) {}
+  void ProcessMidiMsg(const fw::IMidiMsg& msg) override { played.emplace_back(frame, msg.mStatus); }
+  void ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) override {
+    for (int i = 0; i < nFrames; ++i, ++frame) {
+      ApplyMidiDueAt(i);
+      outputs[0][i] = outputs[1][i] = 0.0;
+    }
+  }
+  std::vector<std::pair<int64_t, int>> played;  // frame, status byte
+  int64_t frame = 0;
+};
+
+// 1000 Hz in blocks of 64: sample timing plays each message on frame
+// floor(t x 1000), block timing on the first frame of its block; at one frame
+// controllers come before notes.
+TEST(RenderMidi, MessagesPlayOnTheirFrameOrAtTheirBlocksStart) {
+  const std::vector<TimedMidiMsg> messages = {
+      {0.0005, fw::IMidiMsg::NoteOn(0, 60, 100)},        // frame 0
+      {0.0701, fw::IMidiMsg::NoteOff(0, 60)},            // frame 70, block from 64
+      {0.0700, fw::IMidiMsg::ControlChange(0, 64, 127)}, // frame 70, before the note off
+      {0.1279, fw::IMidiMsg::NoteOn(0, 62, 90)},         // frame 127, last of its block
+      {0.1280, fw::IMidiMsg::PitchBend(0, 9000)},        // frame 128, first of the next
+      {0.9990, fw::IMidiMsg::NoteOff(0, 62)},            // frame 999
+  };
+  const struct {
+    EventTiming timing;
+    std::vector<std::pair<int64_t, int>> played;
+  } cases[] = {
+      {EventTiming::Sample, {{0, 0x90}, {70, 0xB0}, {70, 0x80}, {127, 0x90}, {128, 0xE0}, {999, 0x80}}},
+      {EventTiming::Block, {{0, 0x90}, {64, 0xB0}, {64, 0x80}, {64, 0x90}, {128, 0xE0}, {960, 0x80}}},
+  };
+  for (const auto& c : cases) {
+    auto owned = std::make_unique<FramePlug>();
+    FramePlug& plug = *owned;
+    fw::OfflineHost host(std::move(owned));
+    test::TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    WavWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.Open(dir / "out.wav", 1000, SampleFormat::Pcm16, 1000, error)) << error;
+    RenderSettings settings;
+    settings.sampleRate = 1000;
+    settings.blockSize = 64;
+    settings.totalFrames = 1000;
+    settings.eventTiming = c.timing;
+    // The scheduler takes messages in any order and sorts them by time.
+    ASSERT_TRUE(RenderMidi(host, messages, settings, writer, nullptr, error)) << error;
+    EXPECT_EQ(plug.played, c.played) << (c.timing == EventTiming::Sample ? "sample" : "block");
+  }
+}
+
 TEST(RenderMidi, IdleTickEveryTwentyMillisecondsOfAudio) {
   auto owned = std::make_unique<FakePlug>();
   FakePlug& plug = *owned;

@@ -35,7 +35,7 @@ bool ParseSeed(const std::string& text, uint64_t& out) {
 CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
   CommandLineResult result;
   RenderOptions& o = result.options;
-  std::string seedText, formatText = "24";
+  std::string seedText, formatText = "24", timingText = "sample";
   std::optional<double> length;
 
   CLI::App app{"Renders a Standard MIDI File through the Vrel Bazzit instrument into a stereo WAV file.",
@@ -54,6 +54,15 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
                  "NAME=VALUE or INDEX=VALUE, plain value or display text; repeatable")
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--automate", o.automate,
+                 "NAME=TIME:VALUE,TIME:VALUE,... times in seconds, values as --param takes them; each point "
+                 "applied at the start of the block that holds it; repeatable")
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--event-timing", timingText,
+                 "sample: each MIDI event at its own sample; block: every event at the start of its block")
+      ->check(CLI::IsMember({"sample", "block"}))
+      ->capture_default_str();
   app.add_option("--length", length, "Length in seconds (default: last MIDI event + 3 s)")
       ->check(CLI::Validator(PositiveFinite, "SECONDS"));
   app.add_option("--format", formatText, "Sample format: 16, 24, float or double")
@@ -98,6 +107,7 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
   }
   o.length = length;
   ParseSampleFormat(formatText, o.format);
+  o.eventTiming = timingText == "block" ? EventTiming::Block : EventTiming::Sample;
   result.kind = CommandLineResult::kRun;
   return result;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "BlockSchedule.h"
 #include "WavWriter.h"
 
 namespace vbrender {
@@ -24,6 +25,8 @@ struct RenderOptions {
   double tempo = 120.0;
   std::optional<uint64_t> seed;     // none: a fresh one
   std::vector<std::string> params;  // "NAME=VALUE" / "INDEX=VALUE", checked later
+  std::vector<std::string> automate;  // "NAME=TIME:VALUE,...", checked later
+  EventTiming eventTiming = EventTiming::Sample;
   std::optional<double> length;     // none: last MIDI event + release tail
   SampleFormat format = SampleFormat::Pcm24;
   bool quiet = false;

@@ -1,6 +1,7 @@
 // The renderer's --param arguments: "NAME=VALUE" or "INDEX=VALUE" with a
 // plain value in the parameter's own unit, or for enum and switch parameters
-// one of their display texts.
+// one of their display texts; and its --automate arguments, "NAME=TIME:VALUE,
+// TIME:VALUE,..." with times in seconds and values as --param takes them.
 #pragma once
 
 #include <string>
@@ -32,5 +33,26 @@ bool ParseParamArg(const std::string& arg, const std::vector<ParamInfo>& params,
 // All arguments in order; stops at the first bad one.
 bool ParseParamArgs(const std::vector<std::string>& args, const std::vector<ParamInfo>& params,
                     std::vector<ParamAssignment>& out, std::string& error);
+
+struct AutomationPoint {
+  double seconds = 0.0;  // finite, not negative
+  double value = 0.0;    // plain value
+};
+
+// One parameter's automation: its points in the order given, their times
+// never decreasing.
+struct AutomationLane {
+  int index = 0;
+  std::vector<AutomationPoint> points;
+};
+
+// Parses one --automate argument; the parameter is named as for --param. On
+// failure returns false and sets error to one line naming the problem.
+bool ParseAutomationArg(const std::string& arg, const std::vector<ParamInfo>& params, AutomationLane& out,
+                        std::string& error);
+
+// All --automate arguments in order; a parameter automated twice is refused.
+bool ParseAutomationArgs(const std::vector<std::string>& args, const std::vector<ParamInfo>& params,
+                         std::vector<AutomationLane>& out, std::string& error);
 
 }  // namespace vbrender

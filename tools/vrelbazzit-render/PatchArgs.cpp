@@ -1,8 +1,11 @@
 #include "PatchArgs.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <charconv>
 
+#include "FileChecks.h"
 #include "plugin/patches.h"
 
 namespace vbrender {
@@ -55,6 +58,14 @@ bool ChooseStartingSound(const std::optional<std::string>& patchFile, const std:
   sound.values = vrelbazzit::ParamDefaults<vrelbazzit::kNumParams>();
   sound.name = vrelbazzit::kFactoryNames[0];
   if (patchFile) {
+    // The type first, without blocking: the patch reader would wait forever
+    // on a FIFO and cannot tell a folder from an unreadable file.
+    const int fd = OpenRegularFile(*patchFile, error);
+    if (fd < 0) {
+      error = "--patch: " + error;
+      return false;
+    }
+    close(fd);
     std::string reason;
     if (!vrelbazzit::ReadPatchFile(patchFile->c_str(), sound.name, sound.values, &reason)) {
       error = "cannot load patch \"" + *patchFile + "\": " + reason;

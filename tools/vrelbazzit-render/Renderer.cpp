@@ -12,7 +12,7 @@ int64_t FramesForLength(double lengthSeconds, double sampleRate) {
 bool RenderMidi(fw::OfflineHost& host, const std::vector<TimedMidiMsg>& messages,
                 const RenderSettings& settings, WavWriter& writer, const ProgressFn& progress,
                 std::string& error) {
-  BlockScheduler scheduler(messages, settings.sampleRate, settings.tempo);
+  BlockScheduler scheduler(messages, settings.sampleRate, settings.tempo, settings.eventTiming, settings.automation);
   std::vector<double> left(static_cast<size_t>(settings.blockSize)), right(left.size());
   // The editor-side idle tick a host runs every 20 ms, here by audio time.
   const int64_t idleEvery = std::max<int64_t>(1, std::llround(0.02 * settings.sampleRate));

@@ -13,10 +13,14 @@
 #include <random>
 #include <sndfile.h>
 
+#include "FileChecks.h"
+#include "Interruption.h"
+
 namespace vbrender {
 namespace {
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+// The longest file name the usual file systems take, in bytes.
+constexpr size_t kMaxNameBytes = 255;
 
 int SubFormat(SampleFormat f) {
   switch (f) {
@@ -38,7 +42,17 @@ int BytesPerSample(SampleFormat f) {
   return 3;
 }
 
+// The first bytes of a UTF-8 name, at most maxBytes, not cutting a character.
+std::string Utf8Prefix(const std::string& name, size_t maxBytes) {
+  if (name.size() <= maxBytes) return name;
+  size_t end = maxBytes;
+  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+  return name.substr(0, end);
+}
+
 // Creates a new file with a random name next to path; returns its descriptor.
+// The name is "." + the output's name + ".tmp-XXXXXXXX", with the output's name
+// shortened when the whole would not fit in a file name.
 int CreateTempBeside(const std::string& path, std::string& tempPath, std::string& error) {
   const std::filesystem::path out(path);
   const std::filesystem::path dir = out.has_parent_path() ? out.parent_path() : std::filesystem::path(".");
@@ -47,9 +61,16 @@ int CreateTempBeside(const std::string& path, std::string& tempPath, std::string
   for (int attempt = 0; attempt < 16; ++attempt) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".tmp-%08x", static_cast<unsigned>(rd()));
-    tempPath = (dir / ("." + out.filename().string() + suffix)).string();
+    const std::string stem = Utf8Prefix(out.filename().string(), kMaxNameBytes - 1 - std::strlen(suffix));
+    tempPath = (dir / ("." + stem + suffix)).string();
     const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
+    if (fd >= 0) {
+      SetFileToRemoveOnInterruption(tempPath);
+      // A replaced file keeps its permissions.
+      struct stat existing {};
+      if (stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) (void)fchmod(fd, existing.st_mode & 07777);
+      return fd;
+    }
     lastErrno = errno;
     if (errno != EEXIST) break;
   }
@@ -88,11 +109,7 @@ bool WavWriter::Open(const std::string& path, int sampleRate, SampleFormat forma
   mFrames = 0;
   mPeak = 0.0;
   mNonFinite = false;
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    error = "cannot write " + Quoted(path) + ": it is a directory";
-    return false;
-  }
+  if (!CheckReplaceable(path, error)) return false;
   const int fd = CreateTempBeside(path, mTempPath, error);
   if (fd < 0) return false;
 
@@ -155,12 +172,18 @@ bool WavWriter::Commit(std::string& error) {
     Discard();
     return false;
   }
+  // Checked again: the path may have changed since Open.
+  if (!CheckReplaceable(mPath, error)) {
+    Discard();
+    return false;
+  }
   if (std::rename(mTempPath.c_str(), mPath.c_str()) != 0) {
     error = "cannot write " + Quoted(mPath) + ": " + std::strerror(errno);
     Discard();
     return false;
   }
   mTempPath.clear();
+  SetFileToRemoveOnInterruption({});
   return true;
 }
 
@@ -172,6 +195,7 @@ void WavWriter::Discard() {
   if (!mTempPath.empty()) {
     std::remove(mTempPath.c_str());
     mTempPath.clear();
+    SetFileToRemoveOnInterruption({});
   }
 }
 

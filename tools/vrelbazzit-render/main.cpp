@@ -10,6 +10,8 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "FileChecks.h"
+#include "Interruption.h"
 #include "MidiFile.h"
 #include "ParamArgs.h"
 #include "PatchArgs.h"
@@ -63,12 +65,20 @@ int Run(int argc, char** argv) {
     return 2;
   }
   const vbrender::RenderOptions& opt = cl.options;
+  vbrender::InstallInterruptionCleanup();
 
-  // The MIDI file first: its parser runs in a forked child, best done while
-  // this process has no other threads.
-  vbrender::MidiFileData midi;
+  // Every path is checked before anything is read or written.
   std::string error;
+  if (!vbrender::CheckRenderPaths(opt, error)) return Fail(error);
+  vbrender::MidiFileData midi;
   if (!vbrender::ReadMidiFile(opt.input, midi, error)) return Fail(error);
+  if (!opt.length && midi.lastEventSeconds + vbrender::kReleaseTailSeconds > vbrender::kMaxLengthSeconds) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.0f", midi.lastEventSeconds);
+    return Fail("\"" + opt.input + "\" plays for " + text + " s; with the 3 s tail that is longer than the " +
+                std::to_string(static_cast<int>(vbrender::kMaxLengthSeconds)) +
+                " s a render may last (give --length to render its start)");
+  }
   if (!opt.quiet) {
     for (const std::string& w : midi.warnings)
       std::fprintf(stderr, "%s: warning: \"%s\": %s\n", kProgName, opt.input.c_str(), w.c_str());
@@ -84,8 +94,10 @@ int Run(int argc, char** argv) {
   vbrender::StartingSound start;
   if (!vbrender::ChooseStartingSound(opt.patch, opt.factory, start, error)) return Fail(error);
   std::vector<vbrender::ParamAssignment> assignments;
-  if (!vbrender::ParseParamArgs(opt.params, vbrender::DescribeParams(*plug), assignments, error))
-    return Fail(error);
+  const std::vector<vbrender::ParamInfo> paramInfos = vbrender::DescribeParams(*plug);
+  if (!vbrender::ParseParamArgs(opt.params, paramInfos, assignments, error)) return Fail(error);
+  std::vector<vbrender::AutomationLane> automation;
+  if (!vbrender::ParseAutomationArgs(opt.automate, paramInfos, automation, error)) return Fail(error);
   std::vector<std::pair<int, double>> plain;
   if (start.fromPatch) {
     for (int i = 0; i < vrelbazzit::kNumParams; ++i) plain.emplace_back(i, start.values[static_cast<size_t>(i)]);
@@ -102,6 +114,8 @@ int Run(int argc, char** argv) {
   settings.blockSize = opt.block;
   settings.tempo = opt.tempo;
   settings.totalFrames = vbrender::FramesForLength(length, opt.rate);
+  settings.eventTiming = opt.eventTiming;
+  settings.automation = std::move(automation);
 
   vbrender::WavWriter writer;
   if (!writer.Open(opt.output, opt.rate, opt.format, settings.totalFrames, error)) return Fail(error);

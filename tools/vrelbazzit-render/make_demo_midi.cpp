@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <smf.h>
+#include "SmfWriter.h"
 
 namespace {
 
@@ -41,20 +41,15 @@ public:
     Meta(0, bytes);
   }
 
-  // Adds the events in time order, stable within a tick, then the end of track.
-  bool AddTo(smf_t* smf) {
+  // The events in time order, stable within a tick, then the end of track.
+  vbrender::SmfTrack Track() {
     std::stable_sort(mEvents.begin(), mEvents.end(), [](const Event& a, const Event& b) {
       return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;
     });
-    smf_track_t* track = smf_track_new();
-    if (track == nullptr) return false;
-    smf_add_track(smf, track);
-    for (Event& e : mEvents) {
-      smf_event_t* event = smf_event_new_from_pointer(e.bytes.data(), static_cast<int>(e.bytes.size()));
-      if (event == nullptr) return false;
-      smf_track_add_event_pulses(track, event, e.tick);
-    }
-    return smf_track_add_eot_pulses(track, kEnd) == 0;
+    vbrender::SmfTrack track;
+    for (Event& e : mEvents) track.events.push_back({e.tick, e.bytes});
+    track.endTick = kEnd;
+    return track;
   }
 
 private:
@@ -121,16 +116,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: vrelbazzit-make-demo-midi OUTPUT.mid\n");
     return 2;
   }
-  smf_t* smf = smf_new();
-  if (smf == nullptr || smf_set_ppqn(smf, kPpqn) != 0) return 1;
   TrackBuilder conductor, melody, chords;
   Conductor(conductor);
   Melody(melody);
   Chords(chords);
-  const bool built = conductor.AddTo(smf) && melody.AddTo(smf) && chords.AddTo(smf);
-  const bool saved = built && smf_save(smf, argv[1]) == 0;
-  smf_delete(smf);
-  if (!saved) {
+  if (!vbrender::WriteSmfFile(argv[1], kPpqn, {conductor.Track(), melody.Track(), chords.Track()})) {
     std::fprintf(stderr, "vrelbazzit-make-demo-midi: cannot write \"%s\"\n", argv[1]);
     return 1;
   }

@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <iomanip>
 
 #include "skins/SkinFile.h"
@@ -37,7 +39,12 @@ constexpr const char* kOpenCircuitKnobImages[] = {
     "open-knob-osc1-pulse",   "open-knob-osc2-pulse",  "open-knob-vrel-bite",   "open-knob-fat-tune",
     "open-knob-width-motion", "open-knob-motion-sync", "open-knob-fuzz-warmth", "open-knob-space-sync"};
 
-bool CanOpen(const std::string& path) { return skinfile::Open(path) != nullptr; }
+// A regular file that opens. The type is looked at first: opening a FIFO
+// for reading would wait for a writer.
+bool CanOpen(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec) && skinfile::Open(path) != nullptr;
+}
 
 std::string HexColor(uint32_t rgb) {
   char text[8];
