@@ -11,32 +11,13 @@
 #include <memory>
 
 #include "framework/graphics/platform/EmbeddedWindow.h"
+#include "framework/graphics/platform/ViewContent.h"
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
 namespace fw::vst3 {
 
-// What a view shows: the editor, made when the view opens and dropped when it
-// closes. Sizes are in pixels: the design size times the editor's scale times
-// the host's content scale.
-class IViewContent : public platform::WindowClient {
-public:
-  virtual void GetSizePx(int& width, int& height) const = 0;
-  // The host's content scale factor (1 = 100 %).
-  virtual void SetContentScale(float factor) = 0;
-  // Whether the user may resize the editor's window.
-  virtual bool CanResize() const = 0;
-  // Brings a proposed window size to the nearest one the editor allows.
-  virtual void ConstrainSizePx(int& width, int& height) const = 0;
-  // The window now has this size (already constrained); the editor scales to it.
-  virtual void SetSizePx(int width, int height) = 0;
-  // 30 times a second, before drawing: true when something must be redrawn.
-  virtual bool OnFrame() = 0;
-  // Set by the view: the editor asks for a new window size (its corner
-  // resizer); false when the host refused.
-  std::function<bool(int width, int height)> requestResize;
-};
-
+using platform::IViewContent;
 using ViewContentFactory = std::function<std::unique_ptr<IViewContent>()>;
 
 #pragma GCC diagnostic push
