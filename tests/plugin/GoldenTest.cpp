@@ -104,17 +104,18 @@ std::vector<Scenario> ExactScenarios() {
                 {100, Notes({IMidiMsg::NoteOn(0, 60, 120)})},
                 {130, Notes({IMidiMsg::NoteOff(0, 60)})}},
                0.0});
-  // Poly notes one after another, each silent before the next starts: a fresh
-  // voice each, then the silent first voices again.
+  // Poly notes one after another, each silent before the next starts (a 10 ms
+  // release is silent within 140 ms): a fresh voice each, then the silent first
+  // voices again.
   {
-    Scenario poly{"exact-poly-single", 48000.0, 64, 21600, 120.0,
-                  with({{kVoiceMode, 2.0}, {kRelease, 2.0}, {kAmpLevel, 60.0}, {kSpace, 40.0}, {kBand500, 30.0}}),
+    Scenario poly{"exact-poly-single", 16000.0, 64, 19968, 120.0,
+                  with({{kVoiceMode, 2.0}, {kRelease, 10.0}, {kAmpLevel, 60.0}, {kSpace, 40.0}, {kBand500, 30.0}}),
                   {},
                   0.0};
     const int notes[] = {60, 64, 67, 72, 62, 65};
     for (int i = 0; i < 6; ++i) {
-      poly.blocks[i * 55] = Notes({IMidiMsg::NoteOn(0, notes[i], 90)});
-      poly.blocks[i * 55 + 30] = Notes({IMidiMsg::NoteOff(0, notes[i])});
+      poly.blocks[i * 52] = Notes({IMidiMsg::NoteOn(0, notes[i], 90)});
+      poly.blocks[i * 52 + 10] = Notes({IMidiMsg::NoteOff(0, notes[i])});
     }
     s.push_back(std::move(poly));
   }
