@@ -45,9 +45,19 @@ void AdvancePhase(double& phase, double inc) {
   if (phase >= 1.0) phase -= 1.0;
 }
 
-// One step of the 5 ms one-pole, flushed to exactly 0 near 0.
-void Follow(double& x, double target, double c) {
-  if (x != target) x = dsp::FlushTiny(x + c * (target - x));
+// One step of the 5 ms one-pole, flushed to exactly 0 near 0; true while the
+// value has not reached its target.
+bool Follow(double& x, double target, double c) {
+  if (x == target) return false;
+  x = dsp::FlushTiny(x + c * (target - x));
+  return x != target;
+}
+
+bool IsGainControl(int index) {
+  switch (index) {
+    case kAmpLevel: case kOsc1Level: case kOsc2Level: case kRing: case kBankMix: case kSpace: return true;
+    default: return index >= kBand250 && index <= kBand2k8;
+  }
 }
 }  // namespace
 
@@ -74,6 +84,8 @@ void SynthCore::ResetGlidingValues() {
   spanShift = 0.0;
   polyLevel = 1.0;
   for (int i = 0; i < kNumVoices; ++i) voiceOutput[i] = declickOffset[i] = 0.0;
+  mGainsGliding = false;
+  mDeclicking = false;
 }
 
 void SynthCore::UpdateRateConstants() {
@@ -133,6 +145,7 @@ void SynthCore::SetParameter(int index, double value) {
   const EngineUnit unit = kParamSpecs[static_cast<size_t>(index)].unit;
   const double lo = EngineMin(unit);
   params[index] = value < lo ? lo : std::min(value, EngineMax(unit));
+  if (IsGainControl(index)) mGainsGliding = true;
 
   if (index == kVoiceMode) {
     const int mode = std::clamp(NearestInt(2.0 * params[index]), 0, 2);
@@ -155,13 +168,16 @@ std::pair<double, double> SynthCore::Tick() {
   widthAmount = dsp::FlushTiny(widthAmount + c * ((Switch(kWidthOn) ? params[kWidth] : 0.0) - widthAmount));
   fuzzAmount = dsp::FlushTiny(fuzzAmount + c * ((Switch(kFuzzOn) ? params[kFuzz] : 0.0) - fuzzAmount));
   outputGain = dsp::FlushTiny(outputGain + c * (params[kMasterGain] - outputGain));
-  Follow(gains.ampLevel, params[kAmpLevel], c);
-  Follow(gains.osc1Level, params[kOsc1Level], c);
-  Follow(gains.osc2Level, params[kOsc2Level], c);
-  Follow(gains.ring, params[kRing], c);
-  Follow(gains.bankMix, params[kBankMix], c);
-  Follow(gains.space, params[kSpace], c);
-  for (int b = 0; b < kNumBands; ++b) Follow(gains.bands[b], params[kBand250 + b], c);
+  if (mGainsGliding) {
+    bool moving = Follow(gains.ampLevel, params[kAmpLevel], c);
+    moving |= Follow(gains.osc1Level, params[kOsc1Level], c);
+    moving |= Follow(gains.osc2Level, params[kOsc2Level], c);
+    moving |= Follow(gains.ring, params[kRing], c);
+    moving |= Follow(gains.bankMix, params[kBankMix], c);
+    moving |= Follow(gains.space, params[kSpace], c);
+    for (int b = 0; b < kNumBands; ++b) moving |= Follow(gains.bands[b], params[kBand250 + b], c);
+    mGainsGliding = moving;
+  }
 
   // 2. Motion and age.
   const double motion = Clamp(modWheel * 0.6 + params[kMotion], 0.0, 1.0);
@@ -221,11 +237,15 @@ std::pair<double, double> SynthCore::Tick() {
 
   // Declick: what a reset voice last gave fades out over 3 ms instead of
   // vanishing in one sample.
-  for (double& offset : declickOffset) {
-    if (offset == 0.0) continue;
-    sum += offset;
-    offset *= mDeclickDecay;
-    if (std::fabs(offset) < kDeclickFloor) offset = 0.0;
+  if (mDeclicking) {
+    mDeclicking = false;
+    for (double& offset : declickOffset) {
+      if (offset == 0.0) continue;
+      sum += offset;
+      offset *= mDeclickDecay;
+      if (std::fabs(offset) < kDeclickFloor) offset = 0.0;
+      else mDeclicking = true;
+    }
   }
 
   // Several voices are summed with count^0.25, so chords stay even in level;

@@ -185,6 +185,10 @@ private:
   int mAgeReload = 1;             // samples between age targets
   double mDeclickDecay = 0.0;     // 3 ms fade of the declick offsets, per sample
   double mPolyNorm[kNumVoices] = {};  // count^0.25 for count voices
+  // Skips: no gain control away from its parameter, no offset left to fade.
+  // SetParameter starts the gliding of a gain control; write them through it.
+  bool mGainsGliding = false;
+  bool mDeclicking = false;
 
   // Values that depend only on one parameter (or a smoothed amount), kept
   // until that input changes. They change no result.

@@ -95,7 +95,10 @@ void SynthCore::AllNotesOff() {
 
 void SynthCore::ResetVoice(int slot) {
   Voice& v = voices[slot];
-  if (v.ampLevel > kSilentLevel) declickOffset[slot] += voiceOutput[slot];
+  if (v.ampLevel > kSilentLevel) {
+    declickOffset[slot] += voiceOutput[slot];
+    if (declickOffset[slot] != 0.0) mDeclicking = true;
+  }
   voiceOutput[slot] = 0.0;
   v = Voice{};
 }
