@@ -7,10 +7,9 @@
 // nothing happens ("steady"); a click is a change many times the steady one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
-#include <string>
 #include <utility>
 #include <vector>
 
