@@ -143,11 +143,11 @@ double SynthCore::OscillatorSection(Voice& voice, const VoiceFrame& fr) {
 
   // 15-16. Sub oscillator one octave below oscillator 1, and the level mix.
   const double sub = dsp::SinTwoPi(voice.subPhase);
-  const double mix = kLevelScale * (params[kOsc1Level] * m1 + params[kOsc2Level] * m2) + fr.subLevel * sub;
+  const double mix = kLevelScale * (fr.osc1Level * m1 + fr.osc2Level * m2) + fr.subLevel * sub;
 
   // 17. Ring: in Split, wide intervals add ring modulation through Span.
   const double span = voiceMode == kSplit ? Clamp((voice.note2 - voice.note1) / 24.0, 0.0, 1.0) * params[kSpan] : 0.0;
-  const double r = Clamp(params[kRing] + 0.28 * span, 0.0, 1.0);
+  const double r = Clamp(fr.ring + 0.28 * span, 0.0, 1.0);
   return (1.0 - r) * mix + r * m1 * m2;
 }
 

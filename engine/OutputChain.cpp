@@ -26,18 +26,19 @@ double SyncBeats(int sync) {
 
 std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   const double s = sampleRate;
-  const double turns = lfoPhase;  // L / (2 pi)
 
   // 1. Output level, unity at the default 70 %.
-  const double dry = voiceSum * params[kAmpLevel] / 0.7;
+  const double dry = voiceSum * gains.ampLevel / 0.7;
 
-  // 2. Span shift: wide Split intervals move the bank focus up by up to 0.85 octave.
-  double shift = 0.0;
+  // 2. Span shift: wide Split intervals move the bank focus up by up to 0.85
+  // octave; the shift glides with 5 ms, also back to 0 when the voice is released.
+  double shiftTarget = 0.0;
   if (voiceMode == kSplit && voices[0].active)
-    shift = Clamp((voices[0].note2 - voices[0].note1) / 24.0, 0.0, 1.0) * params[kSpan] * 0.85;
+    shiftTarget = Clamp((voices[0].note2 - voices[0].note1) / 24.0, 0.0, 1.0) * params[kSpan] * 0.85;
+  if (spanShift != shiftTarget) spanShift = dsp::FlushTiny(spanShift + mSmoothCoef * (shiftTarget - spanShift));
 
   // 3. Filter bank: bands near the focus count fully, distant ones keep 35 %.
-  const double focus = 260.0 * std::pow(9.0, params[kColor]) * std::exp2(shift);
+  const double focus = 260.0 * std::pow(9.0, params[kColor]) * std::exp2(spanShift);
   if (focus != mBankFocus.input) {
     mBankFocus.input = focus;
     for (int b = 0; b < kNumBands; ++b) {
@@ -47,22 +48,23 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   }
   double bank = 0.0;
   for (int b = 0; b < kNumBands; ++b)
-    bank += bankFilters[static_cast<size_t>(b)].Process(dry).bp * params[kBand250 + b] * mBankWeights[b];
+    bank += bankFilters[static_cast<size_t>(b)].Process(dry).bp * gains.bands[b] * mBankWeights[b];
 
   // 4. Body: a 170 Hz one-pole raised by up to 6 dB.
   bodyLowpass = dsp::FlushTiny(bodyLowpass + mBodyCoef * (dry - bodyLowpass));
   const double boost = mBodyBoost.Get(params[kBody], [](double b) { return std::pow(10.0, 0.3 * b) - 1.0; });
 
   // 5. Mix and soft clip.
-  const double bankMix = params[kBankMix];
+  const double bankMix = gains.bankMix;
   const double mono = dsp::Tanh((dry + boost * bodyLowpass) * (1.0 - bankMix) + 0.65 * bankMix * bank);
 
-  // 6. Width taps near 7 ms and 11 ms, moving with the LFO phase.
+  // 6. Width taps near 7 ms and 11 ms, moving with phases of their own that turn
+  // with the LFO.
   const double k = 0.65 + 0.7 * params[kWidthMotion];
   const size_t widthLen = widthBuffer.size();
   const double ww = static_cast<double>(widthWrite);
-  const double tap1 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.007 + 0.0025 * k * dsp::SinTwoPi(0.64 * turns)) * s);
-  const double tap2 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.011 - 0.0028 * k * dsp::SinTwoPi(0.57 * turns)) * s);
+  const double tap1 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.007 + 0.0025 * k * dsp::SinTwoPi(widthPhase1)) * s);
+  const double tap2 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.011 - 0.0028 * k * dsp::SinTwoPi(widthPhase2)) * s);
   widthBuffer[widthWrite] = mono;
   if (++widthWrite == widthLen) widthWrite = 0;
 
@@ -84,7 +86,7 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   // 9. Echo reads with the Age wobble.
   const size_t spaceLen = spaceLeft.size();
   const double sw = static_cast<double>(spaceWrite);
-  const double wobble = 0.004 * age * s * dsp::SinTwoPi(0.7 * turns);
+  const double wobble = 0.004 * age * s * dsp::SinTwoPi(wobblePhase);
   const double echoLeft = dsp::ReadLinear(spaceLeft.data(), spaceLen, sw - (spaceTimes[0] * s + wobble));
   const double echoRight = dsp::ReadLinear(spaceRight.data(), spaceLen, sw - (spaceTimes[1] * s - wobble));
 
@@ -98,7 +100,7 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
 
   // 12. Output stage: more fuzz, less output drive.
   const double drive = 2.8 / (1.0 + 1.3 * fuzzAmount);
-  const double space = 0.34 * params[kSpace];
+  const double space = 0.34 * gains.space;
   const double outLeft = dsp::Tanh(drive * (left + space * echoLeft + hiss) / kOutputCeiling) * kOutputCeiling * outputGain;
   const double outRight = dsp::Tanh(drive * (right + space * echoRight + hiss) / kOutputCeiling) * kOutputCeiling * outputGain;
   return {outLeft, outRight};

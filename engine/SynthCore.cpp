@@ -21,6 +21,13 @@ constexpr double kMaxSampleRate = 768000.0;  // bounds the echo lines at 2 x 43 
 constexpr double kEchoLineSeconds = 7.0;   // longest echo: 2 beats at 30 BPM x 1.5 = 6 s
 constexpr double kWidthLineSeconds = 0.1;  // longest width tap: 11 ms + 2.8 ms x 1.35
 constexpr double kSmoothingSeconds = 0.005;
+constexpr double kDeclickSeconds = 0.003;  // a reset voice's last value fades out over 3 ms
+constexpr double kDeclickFloor = 1e-9;     // below this an offset is set to exactly 0
+// The poly level is set to its target once this close to it, so a single voice
+// is again divided by exactly 1.
+constexpr double kLevelSettle = 1e-12;
+// The width taps and the echo wobble turn at these fractions of the LFO's rate.
+constexpr double kWidthRatio1 = 0.64, kWidthRatio2 = 0.57, kWobbleRatio = 0.7;
 constexpr double kShapeFadeSeconds = 0.008;  // a wave-shape change crossfades over 8 ms
 constexpr double kAgeTargetSeconds = 0.12;
 constexpr double kAgeFollowSeconds = 0.22;
@@ -31,6 +38,27 @@ double SyncBeats(int sync) {
   static constexpr double kBeats[] = {0.25, 0.5, 0.75, 1.0, 2.0};
   return kBeats[std::min(sync, 5) - 1];
 }
+
+// A phase 0..1 advanced by inc, wrapping at 1.
+void AdvancePhase(double& phase, double inc) {
+  phase += inc;
+  if (phase >= 1.0) phase -= 1.0;
+}
+
+// One step of the 5 ms one-pole, flushed to exactly 0 near 0; true while the
+// value has not reached its target.
+bool Follow(double& x, double target, double c) {
+  if (x == target) return false;
+  x = dsp::FlushTiny(x + c * (target - x));
+  return x != target;
+}
+
+bool IsGainControl(int index) {
+  switch (index) {
+    case kAmpLevel: case kOsc1Level: case kOsc2Level: case kRing: case kBankMix: case kSpace: return true;
+    default: return index >= kBand250 && index <= kBand2k8;
+  }
+}
 }  // namespace
 
 SynthCore::SynthCore() {
@@ -39,8 +67,25 @@ SynthCore::SynthCore() {
     params[i] = Clamp(ToEngineValue(decl.unit, decl.defaultValue), EngineMin(decl.unit), EngineMax(decl.unit));
   }
   for (Voice& v : voices) v = Voice{};
+  for (int n = 0; n < kNumVoices; ++n) mPolyNorm[n] = n < 2 ? 1.0 : std::pow(n, 0.25);
   UpdateRateConstants();
+  ResetGlidingValues();
   SetCircuitSeed(CreateCircuitSeed());
+}
+
+void SynthCore::ResetGlidingValues() {
+  gains.ampLevel = params[kAmpLevel];
+  gains.osc1Level = params[kOsc1Level];
+  gains.osc2Level = params[kOsc2Level];
+  gains.ring = params[kRing];
+  gains.bankMix = params[kBankMix];
+  gains.space = params[kSpace];
+  for (int b = 0; b < kNumBands; ++b) gains.bands[b] = params[kBand250 + b];
+  spanShift = 0.0;
+  polyLevel = 1.0;
+  for (int i = 0; i < kNumVoices; ++i) voiceOutput[i] = declickOffset[i] = 0.0;
+  mGainsGliding = false;
+  mDeclicking = false;
 }
 
 void SynthCore::UpdateRateConstants() {
@@ -52,6 +97,7 @@ void SynthCore::UpdateRateConstants() {
   mFuzzLowpassCoef = dsp::OnePoleCornerCoefficient(4800.0, s);
   mSustainCoef = dsp::OnePoleCoefficient(dsp::kSustainFollow, s);
   mFadeStep = 1.0 / (kShapeFadeSeconds * s);
+  mDeclickDecay = std::exp(-1.0 / (kDeclickSeconds * s));
   mAgeFollow = 1.0 / (kAgeFollowSeconds * s);
   mAgeReload = static_cast<int>(kAgeTargetSeconds * s);
   if (mAgeReload < 2) mAgeReload = 1;
@@ -81,6 +127,7 @@ void SynthCore::SetSampleRate(double rate) {
   widthAmount = Switch(kWidthOn) ? params[kWidth] : 0.0;
   fuzzAmount = Switch(kFuzzOn) ? params[kFuzz] : 0.0;
   outputGain = params[kMasterGain];
+  ResetGlidingValues();
 
   for (int b = 0; b < kNumBands; ++b) {
     const double f = Clamp(bankCenters[b], 20.0, 0.43 * sampleRate);
@@ -98,6 +145,7 @@ void SynthCore::SetParameter(int index, double value) {
   const EngineUnit unit = kParamSpecs[static_cast<size_t>(index)].unit;
   const double lo = EngineMin(unit);
   params[index] = value < lo ? lo : std::min(value, EngineMax(unit));
+  if (IsGainControl(index)) mGainsGliding = true;
 
   if (index == kVoiceMode) {
     const int mode = std::clamp(NearestInt(2.0 * params[index]), 0, 2);
@@ -120,6 +168,16 @@ std::pair<double, double> SynthCore::Tick() {
   widthAmount = dsp::FlushTiny(widthAmount + c * ((Switch(kWidthOn) ? params[kWidth] : 0.0) - widthAmount));
   fuzzAmount = dsp::FlushTiny(fuzzAmount + c * ((Switch(kFuzzOn) ? params[kFuzz] : 0.0) - fuzzAmount));
   outputGain = dsp::FlushTiny(outputGain + c * (params[kMasterGain] - outputGain));
+  if (mGainsGliding) {
+    bool moving = Follow(gains.ampLevel, params[kAmpLevel], c);
+    moving |= Follow(gains.osc1Level, params[kOsc1Level], c);
+    moving |= Follow(gains.osc2Level, params[kOsc2Level], c);
+    moving |= Follow(gains.ring, params[kRing], c);
+    moving |= Follow(gains.bankMix, params[kBankMix], c);
+    moving |= Follow(gains.space, params[kSpace], c);
+    for (int b = 0; b < kNumBands; ++b) moving |= Follow(gains.bands[b], params[kBand250 + b], c);
+    mGainsGliding = moving;
+  }
 
   // 2. Motion and age.
   const double motion = Clamp(modWheel * 0.6 + params[kMotion], 0.0, 1.0);
@@ -147,33 +205,57 @@ std::pair<double, double> SynthCore::Tick() {
     rate = mLfoRate.Get(params[kLfoRate], [](double r) { return 0.08 * std::pow(100.0, r); });
   else
     rate = (tempo / 60.0) / SyncBeats(sync);
-  lfoPhase += rate / s;
-  if (lfoPhase >= 1.0) lfoPhase -= 1.0;
+  const double step = rate / s;
+  AdvancePhase(lfoPhase, step);
+  AdvancePhase(widthPhase1, kWidthRatio1 * step);
+  AdvancePhase(widthPhase2, kWidthRatio2 * step);
+  AdvancePhase(wobblePhase, kWobbleRatio * step);
   const double lfo = dsp::SinTwoPi(lfoPhase);
 
   // 6. Voices.
   double sum = 0.0;
+  int count = 0;
   if (voiceMode == kPoly) {
-    // Several voices are summed with count^0.25, so chords stay even in level.
-    static const double kPolyNorm[] = {1.0, 1.0, std::pow(2.0, 0.25), std::pow(3.0, 0.25), std::pow(4.0, 0.25)};
-    int count = 0;
     bool haveFrame = false;
     VoiceFrame frame;
     for (int i = 1; i < kNumVoices; ++i) {
       Voice& v = voices[i];
-      if (v.note1 >= 0 && (v.active || v.ampLevel > 1e-6)) {
+      if (v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel)) {
         if (!haveFrame) {
           frame = MakeVoiceFrame(lfo, age, motion);
           haveFrame = true;
         }
-        sum += RenderVoice(v, frame);
+        voiceOutput[i] = RenderVoice(v, frame);
+        sum += voiceOutput[i];
         ++count;
       }
     }
-    if (count >= 2) sum /= kPolyNorm[count];
   } else if (voices[0].note1 >= 0) {
-    sum = RenderVoice(voices[0], MakeVoiceFrame(lfo, age, motion));
+    voiceOutput[0] = RenderVoice(voices[0], MakeVoiceFrame(lfo, age, motion));
+    sum = voiceOutput[0];
   }
+
+  // Declick: what a reset voice last gave fades out over 3 ms instead of
+  // vanishing in one sample.
+  if (mDeclicking) {
+    mDeclicking = false;
+    for (double& offset : declickOffset) {
+      if (offset == 0.0) continue;
+      sum += offset;
+      offset *= mDeclickDecay;
+      if (std::fabs(offset) < kDeclickFloor) offset = 0.0;
+      else mDeclicking = true;
+    }
+  }
+
+  // Several voices are summed with count^0.25, so chords stay even in level;
+  // the divisor glides, so held notes keep their level when the count changes.
+  const double levelTarget = voiceMode == kPoly && count >= 2 ? mPolyNorm[count] : 1.0;
+  if (polyLevel != levelTarget) {
+    polyLevel += c * (levelTarget - polyLevel);
+    if (std::fabs(levelTarget - polyLevel) < kLevelSettle) polyLevel = levelTarget;
+  }
+  if (polyLevel != 1.0) sum /= polyLevel;
 
   // 7. Output chain.
   return OutputChain(sum, age);

@@ -27,6 +27,9 @@ public:
   static constexpr int kNumVoices = 5;
   static constexpr int kNumBands = 8;
   static constexpr int kNumNotes = 128;
+  // A voice below this amplitude level is silent: in Poly it is no longer
+  // rendered once released, and a reset of it needs no declick.
+  static constexpr double kSilentLevel = 1e-6;
 
   struct Voice {
     int note1 = -1;
@@ -98,6 +101,10 @@ public:
   bool sustain = false;
   Voice voices[kNumVoices];
   double lfoPhase = 0.0;
+  // Phases of the width taps and the echo wobble, 0..1: they advance by 0.64,
+  // 0.57 and 0.7 times the LFO's increment, so they move with the LFO without
+  // jumping back when its phase wraps.
+  double widthPhase1 = 0.0, widthPhase2 = 0.0, wobblePhase = 0.0;
   double ageDrift = 0.0, ageTarget = 0.0;
   uint64_t noiseState = 1;
   double osc1Offset = 0.0, osc2Offset = 0.0;
@@ -118,8 +125,29 @@ public:
   double fatAmount = 0.12, widthAmount = 0.12;
   double fuzzAmount = 0.0;
 
+  // Gain controls that glide with the 5 ms one-pole of "Master Gain", so host
+  // automation cannot step them; each starts at its value when the sample rate
+  // is set.
+  struct Gains {
+    double ampLevel, osc1Level, osc2Level, ring, bankMix, space;
+    double bands[kNumBands];
+  };
+  Gains gains{};
+  // The filter bank's Split span shift in octaves, following its target with 5 ms.
+  double spanShift = 0.0;
+  // Declick: what each voice slot added to the voice sum in the last sample,
+  // and the fading remainder of a slot whose sounding voice was reset.
+  double voiceOutput[kNumVoices] = {};
+  double declickOffset[kNumVoices] = {};
+  // The voice sum's divisor, following count^0.25 (Poly, two or more voices
+  // rendered) or 1 with 5 ms.
+  double polyLevel = 1.0;
+
 private:
   void RefreshNotes();
+  // Resets one voice slot; a sounding voice leaves its last value as an offset.
+  void ResetVoice(int slot);
+  void ResetGlidingValues();
   void StartPolyVoice(int note, double velocity);
   void BackfillPolyVoices();
   double NextNoise();
@@ -134,6 +162,7 @@ private:
     double tuneFactor1, tuneFactor2;    // 440 x 2^(cents / 1200) / rate
     double layerUp, layerDown;          // Fat layer detune ratios
     double width, pulse1, pulse2, biteDepth, fatMix, subLevel;
+    double osc1Level, osc2Level, ring;  // the gliding gain controls
     int shape1, shape2;
     bool fine1, fine2;
   };
@@ -154,6 +183,12 @@ private:
   double mFadeStep = 0.0;         // 8 ms shape crossfade per sample
   double mAgeFollow = 0.0;        // 1 / (0.22 s x rate)
   int mAgeReload = 1;             // samples between age targets
+  double mDeclickDecay = 0.0;     // 3 ms fade of the declick offsets, per sample
+  double mPolyNorm[kNumVoices] = {};  // count^0.25 for count voices
+  // Skips: no gain control away from its parameter, no offset left to fade.
+  // SetParameter starts the gliding of a gain control; write them through it.
+  bool mGainsGliding = false;
+  bool mDeclicking = false;
 
   // Values that depend only on one parameter (or a smoothed amount), kept
   // until that input changes. They change no result.

@@ -13,7 +13,6 @@ namespace vrelbazzit {
 using dsp::Clamp;
 
 namespace {
-constexpr double kSilent = 1e-6;         // a voice below this amplitude renders no oscillators
 constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every 16 samples
 }  // namespace
 
@@ -67,6 +66,9 @@ SynthCore::VoiceFrame SynthCore::MakeVoiceFrame(double lfo, double age, double m
   fr.biteDepth = 0.65 * params[kVrelBite] * params[kVrelBite];
   fr.fatMix = 0.72 * fatAmount;
   fr.subLevel = 0.22 * params[kBody] + 0.18 * fatAmount;
+  fr.osc1Level = gains.osc1Level;
+  fr.osc2Level = gains.osc2Level;
+  fr.ring = gains.ring;
   return fr;
 }
 
@@ -84,7 +86,7 @@ double SynthCore::RenderVoice(Voice& voice, const VoiceFrame& fr) {
 
   // 4. Voice signal.
   double y = 0.0;
-  if (voice.note1 >= 0 && voice.ampLevel > kSilent) {
+  if (voice.note1 >= 0 && voice.ampLevel > kSilentLevel) {
     const double osc = OscillatorSection(voice, fr);
     // Asymmetric fuzz; Warmth lowers the drive and blends in a 4800 Hz low-passed copy.
     const double shaped = dsp::Tanh((osc + 0.14 * u * osc * osc) * fr.fuzzDrive) / fr.fuzzNorm;

@@ -93,8 +93,18 @@ void SynthCore::AllNotesOff() {
   for (int i = kFirstPolyVoice; i < kNumVoices; ++i) voices[i].active = false;
 }
 
+void SynthCore::ResetVoice(int slot) {
+  Voice& v = voices[slot];
+  if (v.ampLevel > kSilentLevel) {
+    declickOffset[slot] += voiceOutput[slot];
+    if (declickOffset[slot] != 0.0) mDeclicking = true;
+  }
+  voiceOutput[slot] = 0.0;
+  v = Voice{};
+}
+
 void SynthCore::RebuildVoices() {
-  for (Voice& v : voices) v = Voice{};
+  for (int i = 0; i < kNumVoices; ++i) ResetVoice(i);
   RefreshNotes();
   if (voiceMode == kPoly)
     for (int n = 0; n < kNumNotes; ++n)
@@ -123,8 +133,8 @@ void SynthCore::StartPolyVoice(int note, double velocity) {
       if (voices[i].stamp < voices[chosen].stamp) chosen = i;
   }
 
+  ResetVoice(chosen);
   Voice& v = voices[chosen];
-  v = Voice{};
   v.note1 = v.note2 = note;
   v.velocity = ClampVelocity(velocity);
   v.stamp = noteStamp[note];

@@ -51,6 +51,22 @@ std::string FindSubnormal(const SynthCore& e, bool withLines) {
   values.push_back({e.widthAmount, "widthAmount"});
   values.push_back({e.fuzzAmount, "fuzzAmount"});
   values.push_back({e.outputGain, "outputGain"});
+  values.push_back({e.gains.ampLevel, "gains.ampLevel"});
+  values.push_back({e.gains.osc1Level, "gains.osc1Level"});
+  values.push_back({e.gains.osc2Level, "gains.osc2Level"});
+  values.push_back({e.gains.ring, "gains.ring"});
+  values.push_back({e.gains.bankMix, "gains.bankMix"});
+  values.push_back({e.gains.space, "gains.space"});
+  for (int b = 0; b < 8; ++b) values.push_back({e.gains.bands[b], "gains.bands[" + std::to_string(b) + "]"});
+  values.push_back({e.spanShift, "spanShift"});
+  values.push_back({e.polyLevel, "polyLevel"});
+  for (int i = 0; i < SynthCore::kNumVoices; ++i) {
+    values.push_back({e.declickOffset[i], "declickOffset[" + std::to_string(i) + "]"});
+    values.push_back({e.voiceOutput[i], "voiceOutput[" + std::to_string(i) + "]"});
+  }
+  values.push_back({e.widthPhase1, "widthPhase1"});
+  values.push_back({e.widthPhase2, "widthPhase2"});
+  values.push_back({e.wobblePhase, "wobblePhase"});
   values.push_back({e.spaceTimes[0], "spaceTimes[0]"});
   values.push_back({e.spaceTimes[1], "spaceTimes[1]"});
   values.push_back({e.ageDrift, "ageDrift"});
@@ -92,12 +108,19 @@ TEST(EngineDenormals, TenMinutesOfSilenceAfterANote) {
   e.SetSampleRate(rate);
   e.NoteOn(48, 1.0);
   e.NoteOn(60, 1.0);
+  // Struck again while sounding: the declick offset fades out too.
+  for (int n = 0; n < rate / 50; ++n) e.Tick();
+  e.NoteOn(60, 1.0);
+  ASSERT_NE(e.declickOffset[2], 0.0);
   for (int n = 0; n < rate; ++n) e.Tick();
   e.NoteOff(60);
-  // The smoothed amounts fade to 0 as well.
+  // The smoothed amounts and gliding gains fade to 0 as well.
   e.SetParameter(kFatOn, 0.0);
   e.SetParameter(kWidthOn, 0.0);
   e.SetParameter(kFuzzOn, 0.0);
+  e.SetParameter(kOsc2Level, 0.0);
+  e.SetParameter(kBand250, 0.0);
+  e.SetParameter(kSpace, 0.0);
 
   const int seconds = 600;
   for (int s = 1; s <= seconds; ++s) {
@@ -117,6 +140,10 @@ TEST(EngineDenormals, TenMinutesOfSilenceAfterANote) {
   EXPECT_EQ(e.voices[1].lowpass.ic1, 0.0);
   EXPECT_EQ(e.voices[2].ampLevel, 0.0);
   EXPECT_EQ(e.fuzzAmount, 0.0);
+  EXPECT_EQ(e.gains.osc2Level, 0.0);
+  EXPECT_EQ(e.gains.bands[0], 0.0);
+  EXPECT_EQ(e.gains.space, 0.0);
+  EXPECT_EQ(e.declickOffset[2], 0.0);
   EXPECT_EQ(e.bodyLowpass, 0.0);
   EXPECT_EQ(e.spaceLeft[e.spaceWrite], 0.0);
 }

@@ -39,6 +39,20 @@ inline void MakeNeutral(SynthCore& e, double rate = 48000.0) {
   ZeroCircuit(e);
 }
 
+// The gliding gain controls set to their parameters at once, as setting the
+// sample rate does: for checks that set parameters on a running engine and
+// want them heard at once.
+inline void SettleGains(SynthCore& e) {
+  using namespace vrelbazzit;
+  e.gains.ampLevel = e.params[kAmpLevel];
+  e.gains.osc1Level = e.params[kOsc1Level];
+  e.gains.osc2Level = e.params[kOsc2Level];
+  e.gains.ring = e.params[kRing];
+  e.gains.bankMix = e.params[kBankMix];
+  e.gains.space = e.params[kSpace];
+  for (int b = 0; b < SynthCore::kNumBands; ++b) e.gains.bands[b] = e.params[kBand250 + b];
+}
+
 // A voice holding note1/note2 with its gate on, otherwise in reset state.
 inline Voice GatedVoice(int note1, int note2) {
   Voice v;

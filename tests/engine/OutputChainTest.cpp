@@ -120,9 +120,10 @@ TEST(EngineOutput, ColorSetsTheBandWeights) {
 }
 
 TEST(EngineOutput, SpanShiftsTheBankFocusOnlyInSplitWhileVoiceZeroIsActive) {
-  // shift = clamp((note2 - note1) / 24, 0, 1) x "Span" x 0.85 octave. "Ring" at
-  // 100 % keeps the voice signal independent of Span (r = 1 either way), so the
-  // two engines differ only in the bank focus.
+  // shift = clamp((note2 - note1) / 24, 0, 1) x "Span" x 0.85 octave, followed
+  // from 0 with a 5 ms one-pole (and back to 0 on the release). "Ring" at 100 %
+  // keeps the voice signal independent of Span (r = 1 either way), so the two
+  // engines differ only in the bank focus.
   const struct {
     const char* name;
     double mode, span;
@@ -158,19 +159,24 @@ TEST(EngineOutput, SpanShiftsTheBankFocusOnlyInSplitWhileVoiceZeroIsActive) {
       e->NoteOn(c.low, 1.0);
       e->NoteOn(c.high, 1.0);
     }
+    const double coef = OnePole(0.005, 48000.0);
+    double shift = 0.0;
     if (c.releaseFirst) {  // sound first, then compare during the release
       for (int n = 0; n < 2400; ++n) {
         a.Tick();
         b.Tick();
+        shift += coef * (0.85 - shift);
       }
+      ASSERT_NEAR(a.spanShift, shift, 1e-12);
       for (SynthCore* e : {&a, &b}) {
         e->NoteOff(c.low);
         e->NoteOff(c.high);
       }
     }
-    const double ratio = BandWeight(1400, Focus(color, c.shift)) / BandWeight(1400, Focus(color, 0));
     int compared = 0;
     for (int n = 0; n < 4800; ++n) {
+      shift += coef * (c.shift - shift);
+      const double ratio = BandWeight(1400, Focus(color, shift)) / BandWeight(1400, Focus(color, 0));
       const double ba = BankFromOutput(a.Tick().first);
       const double bb = BankFromOutput(b.Tick().first);
       if (std::fabs(bb) > 1e-5) {
@@ -179,6 +185,7 @@ TEST(EngineOutput, SpanShiftsTheBankFocusOnlyInSplitWhileVoiceZeroIsActive) {
       }
     }
     EXPECT_GT(compared, 100);
+    EXPECT_NEAR(a.spanShift, c.shift, 1e-8);
   }
 }
 

@@ -2,8 +2,11 @@
 // from the design's formulas with the standard library's sin, tanh, pow and
 // exp: the wave shapes, RenderVoice (envelopes, oscillator section, fuzz,
 // filters, saturation) and Tick (smoothing, age walk, drifts, LFO, voice sum,
-// output chain). Note handling is not modelled: after a note or parameter
-// event the model takes the engine's voice assignment over (TakeEvents).
+// output chain, with the gliding gain controls, the gliding poly level and span
+// shift, the declick of reset voices and the phases of the width taps and the
+// echo wobble). Note handling is not modelled: after a note or parameter event
+// the model takes the engine's voice assignment over (TakeEvents) and sees
+// there which voices the engine reset.
 #pragma once
 
 #include <algorithm>
@@ -97,6 +100,16 @@ class Engine {
     TakeControllers(e);
     for (int i = 0; i < 5; ++i) voices[i] = e.voices[i];
     lfoPhase = e.lfoPhase;
+    widthPhase1 = e.widthPhase1;
+    widthPhase2 = e.widthPhase2;
+    wobblePhase = e.wobblePhase;
+    gains = e.gains;
+    spanShift = e.spanShift;
+    polyLevel = e.polyLevel;
+    for (int i = 0; i < 5; ++i) {
+      voiceOutput[i] = e.voiceOutput[i];
+      declickOffset[i] = e.declickOffset[i];
+    }
     ageDrift = e.ageDrift;
     ageTarget = e.ageTarget;
     ageCountdown = e.ageCountdown;
@@ -126,15 +139,20 @@ class Engine {
   }
 
   // After note, controller or parameter events on the engine: the parameters,
-  // controllers and the engine's voice assignment. A poly voice whose stamp
-  // changed was restarted and is taken over whole (it is in its reset state).
+  // controllers and the engine's voice assignment. A voice the engine reset
+  // (in its reset state: never rendered since, so its level, gate and filter
+  // countdown are all 0) is taken over whole; when the model's voice was
+  // sounding above 1e-6, the value it added to the voice sum in the last
+  // sample becomes the slot's declick offset.
   void TakeEvents(const SynthCore& e) {
     std::copy(e.params, e.params + P::kNumParams, params);
     TakeControllers(e);
     for (int i = 0; i < 5; ++i) {
       const Voice& from = e.voices[i];
       Voice& to = voices[i];
-      if (i > 0 && from.stamp != to.stamp) {
+      if (from.ampLevel == 0 && !from.ampGate && from.filterCountdown == 0) {
+        if (to.ampLevel > 1e-6) declickOffset[i] += voiceOutput[i];
+        voiceOutput[i] = 0;
         to = from;
         continue;
       }
@@ -257,10 +275,10 @@ class Engine {
     const double m1 = (w1 + f * w3) / (1 + f);
     const double m2 = (w2 + f * w4) / (1 + f);
     const double sub = std::sin(2 * kPi * v.subPhase);
-    const double mix = 0.46 * (params[P::kOsc1Level] * m1 + params[P::kOsc2Level] * m2) +
+    const double mix = 0.46 * (gains.osc1Level * m1 + gains.osc2Level * m2) +
                        (0.22 * params[P::kBody] + 0.18 * fatAmount) * sub;
     const double span = voiceMode == 0 ? Clamp((v.note2 - v.note1) / 24.0, 0, 1) * params[P::kSpan] : 0;
-    const double r = Clamp(params[P::kRing] + 0.28 * span, 0, 1);
+    const double r = Clamp(gains.ring + 0.28 * span, 0, 1);
     return (1 - r) * mix + r * m1 * m2;
   }
 
@@ -355,6 +373,13 @@ class Engine {
     widthAmount += c * ((params[P::kWidthOn] >= 0.5 ? params[P::kWidth] : 0) - widthAmount);
     fuzzAmount += c * ((params[P::kFuzzOn] >= 0.5 ? params[P::kFuzz] : 0) - fuzzAmount);
     outputGain += c * (params[P::kMasterGain] - outputGain);
+    gains.ampLevel += c * (params[P::kAmpLevel] - gains.ampLevel);
+    gains.osc1Level += c * (params[P::kOsc1Level] - gains.osc1Level);
+    gains.osc2Level += c * (params[P::kOsc2Level] - gains.osc2Level);
+    gains.ring += c * (params[P::kRing] - gains.ring);
+    gains.bankMix += c * (params[P::kBankMix] - gains.bankMix);
+    gains.space += c * (params[P::kSpace] - gains.space);
+    for (int b = 0; b < 8; ++b) gains.bands[b] += c * (params[P::kBand250 + b] - gains.bands[b]);
     // 2.
     const double motion = Clamp(modWheel * 0.6 + params[P::kMotion], 0, 1);
     const double age = params[P::kAge];
@@ -375,52 +400,72 @@ class Engine {
     // 5. LFO.
     const int sync = Nearest(5 * params[P::kMotionSync]);
     const double lfoRate = sync <= 0 ? 0.08 * std::pow(100.0, params[P::kLfoRate]) : (tempo / 60) / Beats(sync);
-    lfoPhase += lfoRate / s;
-    if (lfoPhase >= 1) lfoPhase -= 1;
+    const double inc = lfoRate / s;
+    auto advance = [](double& phase, double step) {
+      phase += step;
+      if (phase >= 1) phase -= 1;
+    };
+    advance(lfoPhase, inc);
+    advance(widthPhase1, 0.64 * inc);
+    advance(widthPhase2, 0.57 * inc);
+    advance(wobblePhase, 0.7 * inc);
     const double lfo = std::sin(2 * kPi * lfoPhase);
-    // 6. Voices.
+    // 6. Voices, each slot's output kept for the declick.
     double sum = 0;
+    int count = 0;
     if (voiceMode == 2) {
-      int count = 0;
       for (int i = 1; i <= 4; ++i) {
         Voice& v = voices[i];
         if (v.note1 >= 0 && (v.active || v.ampLevel > 1e-6)) {
-          sum += RenderVoice(v, lfo, age, motion);
+          voiceOutput[i] = RenderVoice(v, lfo, age, motion);
+          sum += voiceOutput[i];
           ++count;
         }
       }
-      if (count >= 2) sum /= std::pow(count, 0.25);
     } else if (voices[0].note1 >= 0) {
-      sum = RenderVoice(voices[0], lfo, age, motion);
+      voiceOutput[0] = RenderVoice(voices[0], lfo, age, motion);
+      sum = voiceOutput[0];
     }
+    // Declick offsets: added, then faded with 3 ms, 0 below 1e-9.
+    for (double& offset : declickOffset) {
+      sum += offset;
+      offset *= std::exp(-1 / (0.003 * s));
+      if (std::fabs(offset) < 1e-9) offset = 0;
+    }
+    // Poly level: towards count^0.25 (Poly, two or more voices) or 1 with 5 ms,
+    // set to the target within 1e-12; the sum is divided by it.
+    const double target = voiceMode == 2 && count >= 2 ? std::pow(count, 0.25) : 1.0;
+    polyLevel += c * (target - polyLevel);
+    if (std::fabs(target - polyLevel) < 1e-12) polyLevel = target;
+    sum /= polyLevel;
     return Chain(sum, age);
   }
 
   std::pair<double, double> Chain(double sum, double age) {
     const double s = rate;
-    const double L = 2 * kPi * lfoPhase;
     // 1-3.
-    const double dry = sum * params[P::kAmpLevel] / 0.7;
+    const double dry = sum * gains.ampLevel / 0.7;
     double shift = 0;
     if (voiceMode == 0 && voices[0].active)
       shift = Clamp((voices[0].note2 - voices[0].note1) / 24.0, 0, 1) * params[P::kSpan] * 0.85;
-    const double focus = 260 * std::pow(9.0, params[P::kColor]) * std::pow(2.0, shift);
+    spanShift += (1 - std::exp(-1 / (0.005 * s))) * (shift - spanShift);
+    const double focus = 260 * std::pow(9.0, params[P::kColor]) * std::pow(2.0, spanShift);
     double bankSum = 0;
     for (int b = 0; b < 8; ++b) {
       const double distance = std::log2(centres[b] / focus);
       const double weight = 0.35 + 0.65 * std::exp(-distance * distance / 1.7);
-      bankSum += bank[b].Run(dry).first * params[P::kBand250 + b] * weight;
+      bankSum += bank[b].Run(dry).first * gains.bands[b] * weight;
     }
     // 4-5.
     bodyLowpass += (1 - std::exp(-2 * kPi * 170 / s)) * (dry - bodyLowpass);
     const double boost = std::pow(10.0, 0.3 * params[P::kBody]) - 1;
-    const double mix = params[P::kBankMix];
+    const double mix = gains.bankMix;
     const double mono = std::tanh((dry + boost * bodyLowpass) * (1 - mix) + 0.65 * mix * bankSum);
     // 6-7. Width.
     const double K = 0.65 + 0.7 * params[P::kWidthMotion];
     const double ww = static_cast<double>(widthWrite);
-    const double tap1 = Read(widthBuffer, ww - (0.007 + 0.0025 * K * std::sin(0.64 * L)) * s);
-    const double tap2 = Read(widthBuffer, ww - (0.011 - 0.0028 * K * std::sin(0.57 * L)) * s);
+    const double tap1 = Read(widthBuffer, ww - (0.007 + 0.0025 * K * std::sin(2 * kPi * widthPhase1)) * s);
+    const double tap2 = Read(widthBuffer, ww - (0.011 - 0.0028 * K * std::sin(2 * kPi * widthPhase2)) * s);
     widthBuffer[widthWrite] = mono;
     widthWrite = (widthWrite + 1) % widthBuffer.size();
     const double w = widthAmount;
@@ -437,7 +482,7 @@ class Engine {
     spaceTimes[0] += ce * (tl - spaceTimes[0]);
     spaceTimes[1] += ce * (tr - spaceTimes[1]);
     // 9-10. Echo.
-    const double wobble = 0.004 * age * s * std::sin(0.7 * L);
+    const double wobble = 0.004 * age * s * std::sin(2 * kPi * wobblePhase);
     const double sw = static_cast<double>(spaceWrite);
     const double echoLeft = Read(spaceLeft, sw - (spaceTimes[0] * s + wobble));
     const double echoRight = Read(spaceRight, sw - (spaceTimes[1] * s - wobble));
@@ -447,7 +492,7 @@ class Engine {
     // 11-12.
     const double hiss = (2 * Noise() - 1) * age * age * 0.0006;
     const double drive = 2.8 / (1 + 1.3 * fuzzAmount);
-    const double space = params[P::kSpace];
+    const double space = gains.space;
     const double outL = std::tanh(drive * (left + 0.34 * space * echoLeft + hiss) / 0.98) * 0.98 * outputGain;
     const double outR = std::tanh(drive * (right + 0.34 * space * echoRight + hiss) / 0.98) * 0.98 * outputGain;
     return {outL, outR};
@@ -460,6 +505,10 @@ class Engine {
   std::array<double, 128> notePressure{};
   Voice voices[5];
   double lfoPhase = 0, ageDrift = 0, ageTarget = 0;
+  double widthPhase1 = 0, widthPhase2 = 0, wobblePhase = 0;
+  SynthCore::Gains gains{};
+  double spanShift = 0, polyLevel = 1;
+  double voiceOutput[5] = {}, declickOffset[5] = {};
   int ageCountdown = 0;
   uint64_t noise = 1;
   double osc1Offset = 0, osc2Offset = 0, cutoffOffset = 0;

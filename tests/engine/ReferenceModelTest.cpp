@@ -146,6 +146,7 @@ TEST(EngineReference, RenderVoiceFollowsTheFormulas) {
     e.SetCircuitSeed(99);
     e.SetSampleRate(sc.rate);
     sc.setup(e);
+    SettleGains(e);
     ref::Engine r(e);
     Voice a = GatedVoice(0, 0);
     sc.voice(a);
@@ -190,6 +191,7 @@ struct TickScenario {
   std::function<void(SynthCore&)> setup;  // before SetSampleRate
   std::vector<Event> events;
   int ticks;
+  bool restartsSoundingVoices = false;  // the declick must come into play
 };
 
 std::function<void(SynthCore&)> On(int note, double velocity) {
@@ -294,6 +296,48 @@ const TickScenario kTickScenarios[] = {
       {8000, [](SynthCore& e) { e.pitchBend = 1.0; }},
       {10000, [](SynthCore& e) { e.AllNotesOff(); }}},
      40000},
+    {"Restarted sounding voices, gain automation, mode changes, LFO wraps", 48000,
+     [](SynthCore& e) {
+       e.SetParameter(kVoiceMode, 1.0);
+       e.SetParameter(kLfoRate, 1.0);  // 8 Hz: a wrap every 6000 samples
+       e.SetParameter(kWidth, 1.0);
+       e.SetParameter(kWidthMotion, 1.0);
+       e.SetParameter(kAge, 0.8);
+       e.SetParameter(kSpace, 0.5);
+       e.SetParameter(kAttack, 0.005);
+       e.SetParameter(kRelease, 0.3);
+       e.SetParameter(kSpan, 0.9);
+     },
+     {{0, On(60, 0.9)},
+      {0, On(64, 0.7)},
+      {2000, [](SynthCore& e) { e.SetSustain(true); }},
+      {2500, Off(60)},
+      {4000, On(60, 0.8)},  // re-struck while the pedal holds it
+      {4030, On(60, 0.6)},  // and again within the first declick's fade
+      {5000, On(67, 0.5)},
+      {5000, On(69, 0.5)},
+      {6000, On(71, 1.0)},  // steals a sounding voice
+      {7000, Set(kAmpLevel, 0.2)},
+      {7000, Set(kOsc1Level, 0.3)},
+      {7000, Set(kOsc2Level, 0.1)},
+      {7000, Set(kRing, 0.6)},
+      {7000, Set(kBankMix, 0.9)},
+      {7000, Set(kBand700, 0.1)},
+      {7000, Set(kSpace, 1.0)},
+      {9000, Set(kVoiceMode, 0.0)},  // rebuilt into Split while sounding
+      {11000, [](SynthCore& e) { e.SetSustain(false); }},
+      {11000, Off(67)},
+      {11000, Off(69)},
+      {11000, Off(71)},
+      {11000, Off(64)},
+      {12000, On(50, 0.7)},
+      {13000, Set(kVoiceMode, 0.5)},
+      {14000, Set(kVoiceMode, 1.0)},
+      {14000, On(55, 0.7)},
+      {20000, Off(50)},
+      {20000, Off(55)}},
+     30000,
+     true},
 };
 
 }  // namespace
@@ -309,6 +353,7 @@ TEST(EngineReference, TickFollowsTheFormulas) {
     size_t next = 0;
     Worst worst;
     double loudest = 0.0;
+    double declick = 0.0;
     for (int t = 0; t < sc.ticks; ++t) {
       bool any = false;
       while (next < sc.events.size() && sc.events[next].tick == t) {
@@ -324,6 +369,15 @@ TEST(EngineReference, TickFollowsTheFormulas) {
       worst.Add("lfoPhase", e.lfoPhase, r.lfoPhase);
       worst.Add("spaceTimes", e.spaceTimes[1], r.spaceTimes[1]);
       worst.Add("fuzzAmount", e.fuzzAmount, r.fuzzAmount);
+      worst.Add("polyLevel", e.polyLevel, r.polyLevel);
+      worst.Add("spanShift", e.spanShift, r.spanShift);
+      worst.Add("widthPhase1", e.widthPhase1, r.widthPhase1);
+      worst.Add("wobblePhase", e.wobblePhase, r.wobblePhase);
+      worst.Add("ampLevel gain", e.gains.ampLevel, r.gains.ampLevel);
+      for (int i = 0; i < SynthCore::kNumVoices; ++i) {
+        worst.Add("declickOffset", e.declickOffset[i], r.declickOffset[i]);
+        declick = std::max(declick, std::fabs(e.declickOffset[i]));
+      }
       for (int i = 0; i < SynthCore::kNumVoices; ++i) worst.Add("ampLevel", e.voices[i].ampLevel, r.voices[i].ampLevel);
       ASSERT_EQ(e.noiseState, r.noise) << "tick " << t;
       loudest = std::max(loudest, std::fabs(gl));
@@ -332,5 +386,8 @@ TEST(EngineReference, TickFollowsTheFormulas) {
     // differences to a few 1e-12 at the output.
     for (const auto& [what, d] : worst.diff) EXPECT_LE(d, 1e-11) << what;
     EXPECT_GT(loudest, 0.05);  // the scenario really made sound
+    if (sc.restartsSoundingVoices) {
+      EXPECT_GT(declick, 0.01);
+    }
   }
 }
