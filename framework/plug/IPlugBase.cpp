@@ -127,6 +127,12 @@ void IPlugBase::SetProcessingActive(bool active) {
 
 bool IPlugBase::IsInProcessCall() const { return tProcessingPlug == this; }
 
+void IPlugBase::InformHostOfTailChange() {
+  // The host's handler may reconfigure the processor: never from the audio thread.
+  if (IsInProcessCall() || mHost == nullptr) return;
+  mHost->InformHostOfTailChange();
+}
+
 void IPlugBase::BeginProcess(const ITimeInfo* timeInfo) {
   tProcessingPlug = this;
   if (timeInfo) mTimeInfo = *timeInfo;

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -50,6 +51,8 @@ public:
   virtual void BeginInformHostOfParamChange(int paramIdx) = 0;
   virtual void InformHostOfParamChange(int paramIdx, double normalizedValue) = 0;
   virtual void EndInformHostOfParamChange(int paramIdx) = 0;
+  // Main thread: the tail (GetTailSize) changed; the host should ask again.
+  virtual void InformHostOfTailChange() {}
 };
 
 // The constructor creates config.nParams parameters; the plug-in's own
@@ -94,6 +97,9 @@ public:
   int GetBlockSize() const { return mBlockSize; }
   double GetTempo() const { return mTimeInfo.mTempo; }
   const ITimeInfo& GetTimeInfo() const { return mTimeInfo; }
+  // Any thread: how many samples the plug-in can keep sounding after its last
+  // input (0: it stops at once). Set by the plug-in with SetTailSize.
+  uint32_t GetTailSize() const { return mTailSize.load(std::memory_order_relaxed); }
 
   // ---- Parameter state -----------------------------------------------------
   // Bytes SerializeParams writes: one little-endian double per parameter.
@@ -126,6 +132,11 @@ public:
   IEditorSink* GetEditorSink() const { return mEditor; }
   bool HasEditor() const { return mEditor != nullptr; }
   void SetHostSink(IHostSink* sink) { mHost = sink; }
+  // Any thread, also the audio thread (no lock, no allocation): the new tail.
+  void SetTailSize(uint32_t samples) { mTailSize.store(samples, std::memory_order_relaxed); }
+  // Main thread only: tells the host that GetTailSize changed. Ignored when
+  // called from inside a process call.
+  void InformHostOfTailChange();
 
   // ---- Binding side ----------------------------------------------------------
   // Main thread, processing off.
@@ -161,6 +172,7 @@ private:
   IEditorSink* mEditor = nullptr;
   IHostSink* mHost = nullptr;
 
+  std::atomic<uint32_t> mTailSize{0};
   std::atomic<bool> mProcessing{false};
   // Taken by non-audio threads only. Recursive so that an OnParamChange run
   // under it (processing off) may itself change a parameter from the editor side.
