@@ -9,11 +9,13 @@
 // editor's graphics context, then ActivateSkin), the cycling and file-choice
 // actions with their message boxes, and the rebuild after a change belong to
 // the editor; they use ShippedSkinPath, NextShippedSkin and ActivateSkin.
-#include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <utility>
 
+#include "../framework/plug/Utf8Path.h"
+#include "../skins/SkinFile.h"
 #include "VrelBazzit.h"
 
 #ifdef _WIN32
@@ -31,7 +33,7 @@ constexpr char kPathSeparator = '\\';
 #else
 constexpr char kPathSeparator = '/';
 #endif
-// Longest module path accepted, as a byte count with the terminator.
+// Longest module path accepted, in characters with the terminator.
 constexpr size_t kModulePathBuffer = 32768;
 
 // A module-wide stand-in for the module path, set only by tests.
@@ -55,15 +57,19 @@ std::string ModuleFilePath() {
     if (!test.path.empty()) return test.path;
   }
 #ifdef _WIN32
+  // The wide calls: the module may sit in a folder whose name the system's
+  // narrow code page cannot spell. The path is kept as UTF-8 from here on.
   HMODULE module = nullptr;
   // Look the module up by an address inside it; leave its reference count alone.
   const DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
-  if (!GetModuleHandleExA(flags, reinterpret_cast<LPCSTR>(&ModuleAnchor), &module)) return {};
-  std::string buffer(kModulePathBuffer, '\0');
-  const DWORD length = GetModuleFileNameA(module, buffer.data(), static_cast<DWORD>(kModulePathBuffer));
+  if (!GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(&ModuleAnchor), &module)) return {};
+  std::wstring buffer(kModulePathBuffer, L'\0');
+  const DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(kModulePathBuffer));
   if (length == 0 || length >= kModulePathBuffer) return {};
   buffer.resize(length);
-  return buffer;
+  std::string path;
+  if (!fw::Utf8FromPath(std::filesystem::path(std::move(buffer)), path)) return {};
+  return path;
 #else
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&ModuleAnchor), &info) == 0 || info.dli_fname == nullptr) return {};
@@ -83,9 +89,7 @@ std::string BundledCaseManifest(const char* folder) {
   if (contents == std::string::npos) return {};
   std::string path = modulePath.substr(0, contents);
   path += sep + "Contents" + sep + "Resources" + sep + "Skins" + sep + folder + sep + "skin.vbskin";
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return {};
-  std::fclose(f);
+  if (!skinfile::Open(path)) return {};
   return path;
 }
 

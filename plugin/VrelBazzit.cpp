@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Tail.h"
+
 namespace vrelbazzit {
 
 namespace {
@@ -38,6 +40,8 @@ VrelBazzit::VrelBazzit(const fw::InstanceInfo& info) : fw::IPlugBase(info, MakeC
   mSynth.SetSampleRate(48000.0);
 
   for (int i = 0; i < kNumParams; ++i) DeclareParam(*GetParam(i), kParamSpecs[static_cast<size_t>(i)]);
+  UpdateTailSize();
+  mTailTold = mTailSeen = GetTailSize();
 
   // The shipped case skin, when present, is loaded by the first idle tick or editor opening.
   if (std::string casePath = ShippedSkinPath(kCaseSkinFolder); !casePath.empty()) RequestSkinRestore(std::move(casePath));
@@ -53,12 +57,28 @@ void VrelBazzit::OnUIClose() {
 void VrelBazzit::OnParamChange(int paramIdx) {
   if (paramIdx < 0 || paramIdx >= kNumParams) return;
   mSynth.SetParameter(paramIdx, ToEngineValue(paramIdx, GetParam(paramIdx)->Value()));
+  if (paramIdx == kRelease || paramIdx == kSpace || paramIdx == kSpaceSync || paramIdx == kAge) UpdateTailSize();
+}
+
+void VrelBazzit::UpdateTailSize() {
+  TailSettings s;
+  s.releaseSeconds = mSynth.params[kRelease];
+  s.space = mSynth.params[kSpace];
+  s.spaceSync = mSynth.params[kSpaceSync];
+  s.age = mSynth.params[kAge];
+  s.tempo = mSynth.tempo;
+  mTailTempo = mSynth.tempo;
+  SetTailSize(TailSamples(s, mSynth.sampleRate));
 }
 
 void VrelBazzit::OnReset() {
   mSynth.SetSampleRate(GetSampleRate());
   mMeterSender.Reset(GetSampleRate());
   for (int i = 0; i < kNumParams; ++i) OnParamChange(i);
+  UpdateTailSize();
+  // Hosts read the tail after setting up processing: nothing more to tell.
+  mTailTold = mTailSeen = GetTailSize();
+  mTailSettle = 0;
 }
 
 void VrelBazzit::ProcessMidiMsg(const fw::IMidiMsg& msg) {
@@ -95,6 +115,7 @@ void VrelBazzit::ProcessMidiMsg(const fw::IMidiMsg& msg) {
 void VrelBazzit::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) {
   const double tempo = GetTempo();
   if (std::isfinite(tempo) && tempo >= kMinHostTempo && tempo <= kMaxHostTempo) mSynth.tempo = tempo;
+  if (mSynth.tempo != mTailTempo) UpdateTailSize();  // a synced echo follows the tempo
   if (nFrames <= 0) return;
 
   // Each queued message takes effect at its own frame.
@@ -112,6 +133,17 @@ void VrelBazzit::OnIdle() {
   mMeterSender.TransmitData([this](const fw::ISenderData<2, float>& d) {
     SendControlMsgFromDelegate(d.ctrlTag, 0, static_cast<int>(sizeof(d)), &d);
   });
+
+  // Tail: the host is told once a new value has held for kTailSettleTicks ticks.
+  const uint32_t tail = GetTailSize();
+  if (tail != mTailSeen) {
+    mTailSeen = tail;
+    mTailSettle = 0;
+  } else if (tail != mTailTold && ++mTailSettle >= kTailSettleTicks) {
+    mTailTold = tail;
+    mTailSettle = 0;
+    InformHostOfTailChange();
+  }
 
   // Skin: a pending path is loaded even while the editor is closed; a change is consumed either way.
   if (ApplyPendingSkin() || mSkinChanged) {

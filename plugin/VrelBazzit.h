@@ -39,8 +39,12 @@ public:
   void ProcessMidiMsg(const fw::IMidiMsg& msg) override;
   // Audio thread: renders one block, applying each queued MIDI message on its frame.
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
-  // Main thread, every 20 ms: meter delivery and the pending skin.
+  // Main thread, every 20 ms: meter delivery, the pending skin, and telling
+  // the host of a changed tail once it has settled.
   void OnIdle() override;
+  // Idle ticks a new tail must hold before the host is told (a host may
+  // restart processing for it, so not at every step of a turning knob).
+  static constexpr int kTailSettleTicks = 10;
 
   // For tools and tests: the engine, read-only, and its seed.
   const SynthCore& Synth() const { return mSynth; }
@@ -141,6 +145,10 @@ public:
   static constexpr const char* kLimitedSkinFolder = "VrelBazzitLimited";
 
 private:
+  // Wherever the engine may be touched (audio thread while processing, main
+  // thread otherwise): the tail from the engine's release, echo and tempo.
+  void UpdateTailSize();
+
   SynthCore mSynth;
   fw::IPeakSender<2, 64> mMeterSender;
   std::array<Patch, 2> mABPatches{};
@@ -159,6 +167,12 @@ private:
   mutable std::mutex mSkinMutex;
   std::string mSkinPath;
   bool mSkinRestorePending = false;
+  // Tail: the tempo it was last computed with (engine side), the value the
+  // host was last told of, and the value seen settling (main thread).
+  double mTailTempo = 0.0;
+  uint32_t mTailTold = 0;
+  uint32_t mTailSeen = 0;
+  int mTailSettle = 0;
 };
 
 }  // namespace vrelbazzit

@@ -11,12 +11,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <locale>
 #include <random>
 #include <sstream>
 
+#include "../framework/plug/Utf8Path.h"
 #include "VrelBazzit.h"
 
 #ifdef _WIN32
@@ -52,6 +54,14 @@ std::string Number(double v) {
 
 std::string HeaderLine(std::size_t n) { return std::string(kPatchHeader) + std::to_string(n); }
 
+// The line that ends at the LF at lf (npos: the text's end), without the CR
+// of a CR LF line end. A CR not followed by the LF stays in the line.
+std::string_view LineBefore(std::string_view text, std::size_t lf) {
+  std::string_view line = text.substr(0, lf);
+  if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
+
 // The reader for any N, over plain arrays. headerMatched tells the caller
 // whether the file claims to hold n values, so a fallback can say which
 // version's rule the file broke.
@@ -62,19 +72,20 @@ bool ParsePatchTextN(std::string_view text, std::size_t n, std::string& nameOut,
   if (text.size() > kMaxPatchFileBytes)
     return Fail(reason, "the file is larger than " + std::to_string(kMaxPatchFileBytes) + " bytes");
 
-  // Line 1, exactly, up to its LF (a CR before it makes it differ).
+  // Line 1, exactly, up to its line end: LF, or CR LF as a Windows editor
+  // writes it. Any other CR makes the line differ.
   const std::size_t headerEnd = text.find('\n');
   const std::string expected = HeaderLine(n);
-  if (text.substr(0, headerEnd) != expected)
+  if (LineBefore(text, headerEnd) != expected)
     return Fail(reason, "the first line is not \"" + expected + "\"");
   if (headerMatched) *headerMatched = true;
 
-  // Line 2, unchanged, up to its LF.
+  // Line 2, unchanged, up to its line end (a CR inside it belongs to the name).
   if (headerEnd == std::string_view::npos || headerEnd + 1 >= text.size())
     return Fail(reason, "the file ends before the name line");
   const std::string_view afterHeader = text.substr(headerEnd + 1);
   const std::size_t nameEnd = afterHeader.find('\n');
-  const std::string_view name = afterHeader.substr(0, nameEnd);
+  const std::string_view name = LineBefore(afterHeader, nameEnd);
   if (name.empty()) return Fail(reason, "the name line is empty");
   if (name.size() > kMaxPatchNameBytes)
     return Fail(reason, "the name line is longer than " + std::to_string(kMaxPatchNameBytes) + " bytes");
@@ -108,11 +119,20 @@ bool ParsePatchTextN(std::string_view text, std::size_t n, std::string& nameOut,
   return true;
 }
 
-// The whole file, when it can be opened, its size is known and at most
-// kMaxPatchFileBytes, and it reads completely.
+// The whole file, when it is a regular file that opens, its size is known and
+// at most kMaxPatchFileBytes, and it reads completely. The type is looked at
+// before opening: a FIFO would make the open wait for a writer.
 bool ReadPatchFileText(const char* path, std::string& text, std::string* reason) {
   if (path == nullptr || *path == '\0') return Fail(reason, "no file name");
-  std::ifstream file(path, std::ios::binary);
+  std::filesystem::path native;
+  if (!fw::PathFromUtf8(path, native)) return Fail(reason, "the file name is not UTF-8 text");
+  std::error_code ec;
+  const std::filesystem::file_type type = std::filesystem::status(native, ec).type();
+  if (type == std::filesystem::file_type::directory) return Fail(reason, "the path is a folder");
+  if (type != std::filesystem::file_type::regular && type != std::filesystem::file_type::not_found &&
+      type != std::filesystem::file_type::none)
+    return Fail(reason, "not a regular file");
+  std::ifstream file(native, std::ios::binary);
   if (!file) return Fail(reason, "cannot open the file");
   file.seekg(0, std::ios::end);
   const std::streamoff size = file.tellg();
@@ -139,7 +159,15 @@ void SplitPath(const std::string& path, std::string& dir, std::string& name) {
   name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Creates a new, hidden file beside path, opened for binary writing.
+// Removes a file named by UTF-8 text; errors are of no interest here.
+void RemoveFile(const std::string& path) {
+  std::filesystem::path native;
+  std::error_code ec;
+  if (fw::PathFromUtf8(path, native)) std::filesystem::remove(native, ec);
+}
+
+// Creates a new, hidden file beside path, opened for binary writing. Paths
+// are UTF-8; on Windows the file is created through the wide call.
 std::FILE* CreateTempBeside(const std::string& path, std::string& tempPath) {
   std::string dir, name;
   SplitPath(path, dir, name);
@@ -148,10 +176,12 @@ std::FILE* CreateTempBeside(const std::string& path, std::string& tempPath) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".tmp-%08x", static_cast<unsigned>(random()));
     tempPath = dir + "." + name + suffix;
+    std::filesystem::path native;
+    if (!fw::PathFromUtf8(tempPath, native)) return nullptr;
 #ifdef _WIN32
-    const int fd = _open(tempPath.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    const int fd = _wopen(native.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
-    const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 #endif
     if (fd < 0) {
       if (errno == EEXIST) continue;
@@ -167,7 +197,7 @@ std::FILE* CreateTempBeside(const std::string& path, std::string& tempPath) {
     std::FILE* file = fdopen(fd, "wb");
     if (file == nullptr) close(fd);
 #endif
-    if (file == nullptr) std::remove(tempPath.c_str());
+    if (file == nullptr) RemoveFile(tempPath);
     return file;
   }
   return nullptr;
@@ -183,10 +213,12 @@ bool FlushToDisk(std::FILE* file) {
 }
 
 bool MoveOnto(const std::string& from, const std::string& to) {
+  std::filesystem::path nativeFrom, nativeTo;
+  if (!fw::PathFromUtf8(from, nativeFrom) || !fw::PathFromUtf8(to, nativeTo)) return false;
 #ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return MoveFileExW(nativeFrom.c_str(), nativeTo.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
-  return std::rename(from.c_str(), to.c_str()) == 0;
+  return std::rename(nativeFrom.c_str(), nativeTo.c_str()) == 0;
 #endif
 }
 
@@ -201,7 +233,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& text) {
   ok = ok && FlushToDisk(file);
   ok = (std::fclose(file) == 0) && ok;
   ok = ok && MoveOnto(tempPath, path);
-  if (!ok) std::remove(tempPath.c_str());
+  if (!ok) RemoveFile(tempPath);
   return ok;
 }
 

@@ -56,7 +56,8 @@ template <std::size_t N>
 std::string FormatPatchText(std::string name, const std::array<double, N>& values);
 
 // Reads the text of a patch file holding N values. The header and name lines
-// are strict, the values lenient (any whitespace between them). On failure
+// are strict, the values lenient (any whitespace between them). Every line
+// may end in LF or CR LF (a file from a Windows editor). On failure
 // returns false, leaves name and values unchanged and, when reason is given,
 // says in one line why.
 template <std::size_t N>
@@ -65,16 +66,17 @@ bool ParsePatchText(std::string_view text, std::string& name, std::array<double,
                     const std::array<double, N>& minValues, const std::array<double, N>& maxValues,
                     std::string* reason = nullptr);
 
-// Writes a patch file. False for a null or empty path or an empty name (no
-// file touched) and when the file cannot be written. The text goes to a
+// Writes a patch file; the path is UTF-8 text. False for a null or empty path
+// or an empty name (no file touched) and when the file cannot be written. The text goes to a
 // temporary file beside path that replaces path only once it is complete, so
 // a failed save leaves an existing file as it was.
 template <std::size_t N>
   requires(N == kNumParams)
 bool SavePatchFile(const char* path, std::string name, const std::array<double, N>& values);
 
-// Reads a patch file holding N values; the path is opened as given. False for
-// a null or empty path, a file that cannot be read or exceeds 8192 bytes, and
+// Reads a patch file holding N values; the path is UTF-8 text. False for a
+// null or empty path, a folder or special file (never opened, so a FIFO cannot
+// block), a file that cannot be read or exceeds 8192 bytes, and
 // whatever ParsePatchText refuses; name and values are then unchanged.
 template <std::size_t N>
   requires(N >= kMinPatchFileValues && N <= kNumParams)

@@ -2,7 +2,7 @@
 // skin file grammar, validates every setting, then checks that each image the
 // editor will need exists with a plausible size. The caller's pack changes
 // only when everything passed.
-#include <cstdio>
+#include <cstdint>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -14,12 +14,14 @@ namespace vrelbazzit {
 
 namespace {
 
-// Empty when the image exists and is 1 byte to 8 MiB, else the failure message.
+// Empty when the image is a regular file of 1 byte to 8 MiB, else the failure
+// message. A special file (FIFO, device, socket) is there but never opened.
 std::string CheckAsset(const SkinPack& pack, const char* imageName) {
   const std::string path = pack.Image(imageName);
+  if (skinfile::KindOf(path) == skinfile::Kind::kSpecial) return std::string("Invalid asset: ") + imageName;
   const skinfile::File f = skinfile::Open(path);
   if (!f) return std::string("Missing asset: ") + imageName;
-  const long size = skinfile::Size(f.get());
+  const std::int64_t size = skinfile::Size(*f);
   if (size <= 0 || size > kMaxSkinAssetBytes) return std::string("Invalid asset: ") + imageName;
   return {};
 }
@@ -100,18 +102,20 @@ bool LoadSkinPack(const char* path, SkinPack& pack, std::string& error) {
     error = "Choose a skin.vbskin file.";
     return false;
   }
+  // Only a regular file is opened; a folder or a special file cannot be read as one.
   skinfile::File f = skinfile::Open(path);
   if (!f) {
     error = "Could not read the skin file.";
     return false;
   }
-  const long size = skinfile::Size(f.get());
+  const std::int64_t size = skinfile::Size(*f);
   if (size < 0 || size > kMaxSkinFileBytes) {
     error = "Skin file is too large.";
     return false;
   }
   std::string data(static_cast<size_t>(size), '\0');
-  if (std::fseek(f.get(), 0, SEEK_SET) != 0 || std::fread(data.data(), 1, data.size(), f.get()) != data.size()) {
+  f->seekg(0, std::ios::beg);
+  if (!f->read(data.data(), static_cast<std::streamsize>(data.size()))) {
     error = "Could not read the skin file.";  // measured, but the bytes would not come
     return false;
   }

@@ -42,7 +42,9 @@ std::string SkinPack::Image(const char* imageName) const {
   if (assetFolder.empty()) return {};
   const std::string stem = Asset(imageName);
   const std::string svg = stem + ".svg";
-  if (skinfile::Open(svg)) return svg;
+  // A special file of that name counts as present (and is refused by the
+  // loader) without being opened.
+  if (skinfile::KindOf(svg) == skinfile::Kind::kSpecial || skinfile::Open(svg)) return svg;
   return stem + ".png";
 }
 

@@ -134,6 +134,12 @@ void IPlugBase::SetProcessingActive(bool active) {
 
 bool IPlugBase::IsInProcessCall() const { return tProcessingPlug == this; }
 
+void IPlugBase::InformHostOfTailChange() {
+  // The host's handler may reconfigure the processor: never from the audio thread.
+  if (IsInProcessCall() || mHost == nullptr) return;
+  mHost->InformHostOfTailChange();
+}
+
 bool IPlugBase::Process(IProcessSource& source) {
   if (!BeginProcess(source.TimeInfo(), source.NumFrames())) return false;
   source.DeliverParamChanges(*this);

@@ -13,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -53,6 +54,8 @@ public:
   virtual void BeginInformHostOfParamChange(int paramIdx) = 0;
   virtual void InformHostOfParamChange(int paramIdx, double normalizedValue) = 0;
   virtual void EndInformHostOfParamChange(int paramIdx) = 0;
+  // Main thread: the tail (GetTailSize) changed; the host should ask again.
+  virtual void InformHostOfTailChange() {}
 };
 
 class IPlugBase;
@@ -125,6 +128,9 @@ public:
   int GetBlockSize() const { return mBlockSize; }
   double GetTempo() const { return mTimeInfo.mTempo; }
   const ITimeInfo& GetTimeInfo() const { return mTimeInfo; }
+  // Any thread: how many samples the plug-in can keep sounding after its last
+  // input (0: it stops at once). Set by the plug-in with SetTailSize.
+  uint32_t GetTailSize() const { return mTailSize.load(std::memory_order_relaxed); }
 
   // ---- Parameter state -----------------------------------------------------
   // Bytes SerializeParams writes: one little-endian double per parameter.
@@ -157,6 +163,11 @@ public:
   IEditorSink* GetEditorSink() const { return mEditor; }
   bool HasEditor() const { return mEditor != nullptr; }
   void SetHostSink(IHostSink* sink) { mHost = sink; }
+  // Any thread, also the audio thread (no lock, no allocation): the new tail.
+  void SetTailSize(uint32_t samples) { mTailSize.store(samples, std::memory_order_relaxed); }
+  // Main thread only: tells the host that GetTailSize changed. Ignored when
+  // called from inside a process call.
+  void InformHostOfTailChange();
 
   // ---- Editor (main thread) ------------------------------------------------------
   // The plug-in's constructor installs both: the make-graphics function creates
@@ -220,6 +231,7 @@ private:
   IHostSink* mHost = nullptr;
   IGraphics* mUI = nullptr;
 
+  std::atomic<uint32_t> mTailSize{0};
   std::atomic<bool> mProcessing{false};
   // Process calls between BeginProcess and EndProcess (0 or 1).
   std::atomic<int> mCallsInFlight{0};

@@ -305,7 +305,7 @@ tresult PLUGIN_API SingleComponent::setupProcessing(ProcessSetup& setup) {
 
 tresult PLUGIN_API SingleComponent::setProcessing(TBool /*state*/) { return kResultOk; }
 
-uint32 PLUGIN_API SingleComponent::getTailSamples() { return kNoTail; }
+uint32 PLUGIN_API SingleComponent::getTailSamples() { return mPlug->GetTailSize(); }
 
 uint32 PLUGIN_API SingleComponent::getProcessContextRequirements() {
   return IProcessContextRequirements::kNeedTempo;
@@ -557,6 +557,15 @@ void SingleComponent::InformHostOfParamChange(int paramIdx, double normalizedVal
 void SingleComponent::EndInformHostOfParamChange(int paramIdx) {
   if (IComponentHandler* handler = AcquireHandler()) {
     handler->endEdit(static_cast<ParamID>(paramIdx));
+    handler->release();
+  }
+}
+
+void SingleComponent::InformHostOfTailChange() {
+  // The SDK names no restart flag of its own for the tail; a latency restart
+  // is the one that makes hosts re-read the processor's sizes.
+  if (IComponentHandler* handler = AcquireHandler()) {
+    handler->restartComponent(kLatencyChanged);
     handler->release();
   }
 }

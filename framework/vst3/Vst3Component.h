@@ -132,6 +132,7 @@ public:
   Steinberg::tresult PLUGIN_API setProcessing(Steinberg::TBool state) override;
   // Audio thread.
   Steinberg::tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override;
+  // Main thread: the plug-in's current tail (IPlugBase::GetTailSize).
   Steinberg::uint32 PLUGIN_API getTailSamples() override;
 
   // ---- IEditController (main thread) ----------------------------------------------
@@ -197,6 +198,7 @@ private:
   void BeginInformHostOfParamChange(int paramIdx) override;
   void InformHostOfParamChange(int paramIdx, double normalizedValue) override;
   void EndInformHostOfParamChange(int paramIdx) override;
+  void InformHostOfTailChange() override;
   // The current handler with one reference for the caller, or null.
   Steinberg::Vst::IComponentHandler* AcquireHandler();
 

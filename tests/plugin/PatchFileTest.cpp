@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "PatchTestSupport.h"
+#include "tests/support/Fifo.h"
 #include "PluginHarness.h"
 #include "plugin/patches.h"
 
@@ -48,6 +49,13 @@ std::string Join(const std::vector<std::string>& parts, const std::string& separ
 // A patch file: header, name and value lines, each ended by LF.
 std::string FileText(const std::string& header, const std::string& name, const std::vector<std::string>& values) {
   return header + "\n" + name + "\n" + Join(values, "\n", true);
+}
+
+// The same text with CR LF line ends.
+std::string WithCrLf(const std::string& text) {
+  std::string crlf;
+  for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return crlf;
 }
 
 std::string DefaultFile() { return FileText("VRELBAZZIT_PATCH_V1 59", "Init Vrels", kDefaultValueLines); }
@@ -230,8 +238,7 @@ std::vector<ReaderCase> ReaderCases() {
   fiftyEight.pop_back();
   std::vector<std::string> sixty = kDefaultValueLines;
   sixty.push_back("0");
-  std::string crlf;
-  for (char c : file) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const std::string crlf = WithCrLf(file);
 
   return {
       // Accepted: strict lines 1 and 2, lenient values.
@@ -251,8 +258,16 @@ std::vector<ReaderCase> ReaderCases() {
       {"a name of 80 bytes", FileText(header, std::string(80, 'x'), kDefaultValueLines), true, std::string(80, 'x')},
       {"a name's spaces kept", FileText(header, "  Two  spaces ", kDefaultValueLines), true, "  Two  spaces "},
       {"a name already marked", FileText(header, "Edited *", kDefaultValueLines), true, "Edited *"},
-      {"a CR at the end of the name line belongs to the name", FileText(header, "Pad\r", kDefaultValueLines), true,
-       "Pad\r"},
+      // CR LF line ends (a Windows editor, a CR LF checkout): the CR before
+      // each LF belongs to the line end; any other CR keeps today's meaning.
+      {"CR LF line ends", crlf, true},
+      {"CR LF after the header only", FileText(header + "\r", "Init Vrels", kDefaultValueLines), true},
+      {"CR LF after the name only", FileText(header, "Pad\r", kDefaultValueLines), true, "Pad"},
+      {"a name of 80 bytes and CR LF", FileText(header, std::string(80, 'x') + "\r", kDefaultValueLines), true,
+       std::string(80, 'x')},
+      {"a CR inside the name belongs to the name", FileText(header, "Pa\rd", kDefaultValueLines), true, "Pa\rd"},
+      {"two CRs before the name's LF: the first belongs to the name", FileText(header, "Pad\r\r", kDefaultValueLines),
+       true, "Pad\r"},
 
       // Refused: size, header and name.
       {"empty file", "", false},
@@ -260,8 +275,11 @@ std::vector<ReaderCase> ReaderCases() {
       {"header and nothing after it", header + "\n", false},
       {"empty name line", FileText(header, "", kDefaultValueLines), false},
       {"a name of 81 bytes", FileText(header, std::string(81, 'x'), kDefaultValueLines), false},
-      {"CR LF line ends", crlf, false},
-      {"CR before the header's LF", FileText(header + "\r", "Init Vrels", kDefaultValueLines), false},
+      {"a name of 81 bytes and CR LF", FileText(header, std::string(81, 'x') + "\r", kDefaultValueLines), false},
+      {"an empty name line ended by CR LF", FileText(header, "\r", kDefaultValueLines), false},
+      {"two CRs before the header's LF", FileText(header + "\r\r", "Init Vrels", kDefaultValueLines), false},
+      {"a CR inside the header", FileText("VRELBAZZIT_PATCH_V1\r59", "Init Vrels", kDefaultValueLines), false},
+      {"CR alone as the line end", header + "\rInit Vrels\r" + Join(kDefaultValueLines, "\r", true), false},
       {"header without its space", FileText("VRELBAZZIT_PATCH_V159", "Init Vrels", kDefaultValueLines), false},
       {"header with a trailing space", FileText(header + " ", "Init Vrels", kDefaultValueLines), false},
       {"header in lower case", FileText("vrelbazzit_patch_v1 59", "Init Vrels", kDefaultValueLines), false},
@@ -353,6 +371,28 @@ TEST(PatchFileReader, RefusesPathsThatAreNoReadableFile) {
   std::string name;
   Values values{};
   EXPECT_FALSE(LoadPatchFile<kNumParams>((dir / "").c_str(), name, values, kMin, kMax)) << "a directory";
+
+  // Special files are refused from their type, without being opened: a FIFO
+  // would otherwise wait for a writer for ever. Each refusal says why in one line.
+  const std::string fifo = dir / "pipe.vbpatch";
+  ASSERT_TRUE(vbtest::MakeFifo(fifo));
+  struct Case {
+    std::string path;
+    const char* reason;
+  };
+  for (const Case& c : {Case{fifo, "not a regular file"}, Case{"/dev/null", "not a regular file"},
+                        Case{dir.Path(), "the path is a folder"}}) {
+    std::string reason;
+    bool ok = true;
+    ASSERT_TRUE(vbtest::FinishesWithoutBlocking(fifo, [&] { ok = ReadPatchFile(c.path.c_str(), name, values, &reason); }))
+        << c.path << " blocked";
+    EXPECT_FALSE(ok) << c.path;
+    EXPECT_EQ(reason, c.reason) << c.path;
+    VrelBazzit plug{fw::InstanceInfo{}};
+    ASSERT_TRUE(vbtest::FinishesWithoutBlocking(fifo, [&] { ok = plug.LoadPatch(c.path.c_str()); })) << c.path;
+    EXPECT_FALSE(ok) << c.path;
+    EXPECT_EQ(plug.PatchLabel(), "Init Vrels") << c.path;
+  }
 }
 
 // Every double that can stand in a patch comes back bit for bit: many rounds
@@ -387,6 +427,47 @@ TEST(PatchFileReader, SavedFileLoadsBackToIdenticalValues) {
     for (size_t i = 0; i < v.size(); ++i)
       ASSERT_EQ(std::memcmp(&v[i], &back[i], sizeof(double)), 0) << "round " << round << ", value " << i;
   }
+}
+
+// A patch saved by the plug-in, turned into CR LF line ends as a Windows
+// editor or a CR LF checkout leaves it, loads to the very same sound and name,
+// for the current and the two older formats.
+TEST(PatchFileReader, CrLfCopyOfASavedPatchLoadsTheSameSound) {
+  TempDir dir;
+  ASSERT_TRUE(dir.Ok());
+  VrelBazzit saver{fw::InstanceInfo{}};
+  saver.SelectFactoryPatch(16);  // "Stereo Dust": many values away from the defaults
+  const std::string saved = dir / "saved.vbpatch";
+  ASSERT_TRUE(saver.SavePatch(saved.c_str()));
+  const std::string text = ReadText(saved);
+  ASSERT_EQ(text.find('\r'), std::string::npos);
+
+  // The same file with 58 and 57 values under their headers.
+  const std::vector<std::string> lines = SplitLines(text);
+  ASSERT_EQ(lines.size(), 61u);
+  const auto older = [&lines](int n) {
+    return FileText("VRELBAZZIT_PATCH_V1 " + std::to_string(n), lines[1],
+                    std::vector<std::string>(lines.begin() + 2, lines.begin() + 2 + n));
+  };
+  for (const auto& [what, lf] : {std::pair<const char*, std::string>{"59 values", text}, {"58 values", older(58)},
+                                  {"57 values", older(57)}}) {
+    const std::string lfPath = dir / "lf.vbpatch", crlfPath = dir / "crlf.vbpatch";
+    WriteText(lfPath, lf);
+    WriteText(crlfPath, WithCrLf(lf));
+    VrelBazzit fromLf{fw::InstanceInfo{}}, fromCrLf{fw::InstanceInfo{}};
+    ASSERT_TRUE(fromLf.LoadPatch(lfPath.c_str())) << what;
+    ASSERT_TRUE(fromCrLf.LoadPatch(crlfPath.c_str())) << what;
+    EXPECT_EQ(fromCrLf.CapturePatch(), fromLf.CapturePatch()) << what;
+    EXPECT_EQ(fromCrLf.PatchLabel(), "Stereo Dust") << what;
+  }
+  VrelBazzit fromCrLf{fw::InstanceInfo{}};
+  WriteText(dir / "crlf.vbpatch", WithCrLf(text));
+  ASSERT_TRUE(fromCrLf.LoadPatch((dir / "crlf.vbpatch").c_str()));
+  EXPECT_EQ(fromCrLf.CapturePatch(), saver.CapturePatch()) << "the saved sound itself";
+
+  // Saving again writes LF only.
+  ASSERT_TRUE(fromCrLf.SavePatch((dir / "again.vbpatch").c_str()));
+  EXPECT_EQ(ReadText(dir / "again.vbpatch"), text);
 }
 
 // A host may set a global locale with a decimal comma and digit grouping;

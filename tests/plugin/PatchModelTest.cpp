@@ -347,7 +347,7 @@ TEST(PatchModel, FailedLoadChangesNothing) {
   };
   const Case cases[] = {
       {"missing file", ""},
-      {"CR LF header", "VRELBAZZIT_PATCH_V1 59\r\n" + good.substr(good.find('\n') + 1)},
+      {"a lone CR in the header's line end", "VRELBAZZIT_PATCH_V1 59\r\r\n" + good.substr(good.find('\n') + 1)},
       {"value out of range", good.substr(0, good.rfind("\n0\n")) + "\n101\n"},
       {"trailing word", good + "end\n"},
       {"too large", good + std::string(8192, ' ')},

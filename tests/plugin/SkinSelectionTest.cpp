@@ -10,6 +10,7 @@
 
 #include "PluginHarness.h"
 #include "tests/skins/SkinTestFiles.h"
+#include "tests/support/Fifo.h"
 
 namespace vrelbazzit::test {
 namespace {
@@ -154,6 +155,48 @@ TEST_F(SkinSelection, RestoredPaths) {
     EXPECT_FALSE(plug.SkinRestorePending()) << c.name;
     EXPECT_FALSE(plug.SkinChanged()) << c.name << ": a restore is no user action";
   }
+}
+
+// A restored path (from a project, so from anywhere) that names a FIFO, a
+// device, or a skin with a FIFO for an image is refused by the loader without
+// waiting, and the shipped case skin takes over as for any skin that fails.
+TEST_F(SkinSelection, RestoredSpecialFilesNeverBlock) {
+  InstallShipped(kCase, "Case Test");
+  std::filesystem::create_directories(mDir / "user/Pipe");
+  const std::string fifoSkin = mDir / "user/Pipe/skin.vbskin";
+  ASSERT_TRUE(vbtest::MakeFifo(fifoSkin));
+  const std::string fifoImageSkin = WriteSkinFolder(mDir / "user/PipeKnob", SkinText("name=Pipe Knob\n"));
+  RemoveFile(mDir / "user/PipeKnob/knob.svg");
+  ASSERT_TRUE(vbtest::MakeFifo(mDir / "user/PipeKnob/knob.svg"));
+  const std::string release = mDir / "release";
+  ASSERT_TRUE(vbtest::MakeFifo(release));
+  struct Case {
+    const char* name;
+    std::string restored, fifo;
+  };
+  for (const Case& c : {Case{"a FIFO as the skin file", fifoSkin, fifoSkin},
+                        Case{"a FIFO as the knob image", fifoImageSkin, mDir / "user/PipeKnob/knob.svg"},
+                        Case{"a device", "/dev/zero", release}}) {
+    PluginHarness h;
+    VrelBazzit& plug = h.Plug();
+    plug.RequestSkinRestore(c.restored);
+    bool handled = false;
+    ASSERT_TRUE(vbtest::FinishesWithoutBlocking(c.fifo, [&] { handled = plug.ApplyPendingSkin(); }))
+        << c.name << ": the skin loader blocked";
+    EXPECT_TRUE(handled) << c.name;
+    EXPECT_EQ(plug.Skin().name, "Case Test") << c.name;
+    EXPECT_EQ(plug.SkinPath(), ShippedPath(kCase)) << c.name;
+  }
+
+  // A FIFO in place of the shipped case skin: no shipped skin is found.
+  std::filesystem::remove_all(Bundle());
+  std::filesystem::create_directories(Bundle() + "/Contents/Resources/Skins/" + kCase);
+  ASSERT_TRUE(vbtest::MakeFifo(ShippedPath(kCase)));
+  std::string shipped = "unset";
+  ASSERT_TRUE(vbtest::FinishesWithoutBlocking(ShippedPath(kCase), [&] { shipped = VrelBazzit::ShippedSkinPath(kCase); }));
+  EXPECT_EQ(shipped, "");
+  PluginHarness h;
+  EXPECT_FALSE(h.Plug().SkinRestorePending()) << "a new instance has no case skin to load";
 }
 
 TEST_F(SkinSelection, RestoreBeforeTheFirstTickReplacesTheCaseSkin) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "SkinTestFiles.h"
+#include "tests/support/Fifo.h"
 
 namespace vrelbazzit::test {
 namespace {
@@ -327,6 +328,57 @@ TEST(LoadSkinPack, ImageFiles) {
     if (!c.message.empty()) {
       EXPECT_TRUE(pack == SentinelPack()) << c.name;
     }
+  }
+}
+
+// A FIFO, device or socket in place of the skin file or of an image is
+// recognised from its file type and refused with the loader's usual message;
+// it is never opened, so nothing waits for a writer.
+TEST(LoadSkinPack, SpecialFilesAreRefusedWithoutBlocking) {
+  enum Special { kFifo, kSocket, kDeviceLink };
+  struct SpecialCase {
+    const char* name;
+    std::string settings;
+    const char* file;  // made special, relative to the skin folder
+    Special kind;
+    std::string message;
+  };
+  const SpecialCase cases[] = {
+      {"skin file as a FIFO", "", "skin.vbskin", kFifo, "Could not read the skin file."},
+      {"skin file as a link to /dev/zero", "", "skin.vbskin", kDeviceLink, "Could not read the skin file."},
+      {"skin file as a socket", "", "skin.vbskin", kSocket, "Could not read the skin file."},
+      {"SVG image as a FIFO", "", "knob.svg", kFifo, "Invalid asset: knob"},
+      {"SVG image as a socket", "", "faceplate.svg", kSocket, "Invalid asset: faceplate"},
+      {"SVG image as a link to /dev/zero", "", "button.svg", kDeviceLink, "Invalid asset: button"},
+      {"PNG image as a FIFO", "", "switch-on.png", kFifo, "Invalid asset: switch-on"},
+      {"alternate image as a FIFO", "alt_knobs=Cutoff\n", "knob-alt.svg", kFifo, "Invalid asset: knob-alt"},
+  };
+  for (const SpecialCase& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    const std::string path = WriteSkinFolder(dir.Path(), SkinText(c.settings));
+    const std::string special = dir / c.file;
+    RemoveFile(special);
+    if (std::string(c.file) == "switch-on.png") RemoveFile(dir / "switch-on.svg");
+    switch (c.kind) {
+      case kFifo: ASSERT_TRUE(vbtest::MakeFifo(special)) << c.name; break;
+      case kSocket: ASSERT_TRUE(vbtest::MakeSocket(special)) << c.name; break;
+      case kDeviceLink: std::filesystem::create_symlink("/dev/zero", special); break;
+    }
+    // A FIFO of its own releases the loader if it ever waits on one.
+    const std::string release = c.kind == kFifo ? special : dir / "release";
+    if (c.kind != kFifo) {
+      ASSERT_TRUE(vbtest::MakeFifo(release));
+    }
+
+    SkinPack pack = SentinelPack();
+    std::string error;
+    bool ok = true;
+    ASSERT_TRUE(vbtest::FinishesWithoutBlocking(release, [&] { ok = LoadSkinPack(path.c_str(), pack, error); }))
+        << c.name << ": the loader blocked";
+    EXPECT_FALSE(ok) << c.name;
+    EXPECT_EQ(error, c.message) << c.name;
+    EXPECT_TRUE(pack == SentinelPack()) << c.name;
   }
 }
 

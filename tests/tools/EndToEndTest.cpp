@@ -269,9 +269,10 @@ TEST(RenderExecutable, BadInputFailsWithOneLineAndNoFile) {
   test::WriteBytes(dir / "garbage.mid", {'n', 'o', 't', ' ', 'm', 'i', 'd', 'i'});
   test::WriteBytes(dir / "truncated.mid", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0,
                                            0, 0, 4, 0, 0x90, 60, 100});
-  const std::string badPatch = dir / "crlf.vbpatch";
+  // A lone CR before the header's CR LF: the header differs.
+  const std::string badPatch = dir / "bad-header.vbpatch";
   test::WriteBytes(badPatch, {'V', 'R', 'E', 'L', 'B', 'A', 'Z', 'Z', 'I', 'T', '_', 'P', 'A', 'T', 'C', 'H', '_', 'V',
-                              '1', ' ', '5', '9', '\r', '\n'});
+                              '1', ' ', '5', '9', '\r', '\r', '\n'});
   const std::string out = dir / "out.wav";
   struct Case {
     const char* name;

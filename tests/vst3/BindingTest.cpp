@@ -57,6 +57,10 @@ public:
   }
   void ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) override {
     Log("block " + std::to_string(nFrames) + " tempo " + Num(GetTempo()));
+    if (tailFromAudioThread) {
+      SetTailSize(GetTailSize() + 1);
+      InformHostOfTailChange();  // must not reach the host from here
+    }
     int next = 0;
     for (int i = 0; i < nFrames; ++i) {
       bufferFrame = i;
@@ -92,6 +96,7 @@ public:
   std::vector<uint8_t> stateBytes = {1, 2, 3};
   std::vector<uint8_t> received;
   int unserializeResult = -1;
+  bool tailFromAudioThread = false;
 };
 
 // The binding with its plug-in, used the way a host uses it.
@@ -295,6 +300,32 @@ TEST(Binding, EditorChangesAreReportedToTheHost) {
   EXPECT_EQ(b.handler.RefCount(), 1u);
   b.plug->SendParameterValueFromUI(0, 0.1);
   EXPECT_EQ(b.handler.Calls().size(), 3u) << "no handler, nothing reported";
+}
+
+// getTailSamples answers the plug-in's tail; the plug-in tells the host of a
+// change from the main thread with a restart the host re-reads sizes on, and
+// never from inside a process call.
+TEST(Binding, TailIsThePlugInsAndItsChangeRestartsTheComponent) {
+  Bound b;
+  EXPECT_EQ(b.processor->getTailSamples(), kNoTail);
+  b.plug->SetTailSize(123456);
+  EXPECT_EQ(b.processor->getTailSamples(), 123456u);
+
+  b.plug->InformHostOfTailChange();  // no handler yet: nothing to tell
+  ASSERT_EQ(b.controller->setComponentHandler(&b.handler), kResultOk);
+  b.plug->InformHostOfTailChange();
+  auto calls = b.handler.Calls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].what, "restart");
+  EXPECT_EQ(calls[0].id, static_cast<ParamID>(kLatencyChanged));
+
+  b.Start();
+  b.plug->tailFromAudioThread = true;
+  Call call(16);
+  ASSERT_EQ(b.processor->process(call.data), kResultOk);
+  EXPECT_EQ(b.processor->getTailSamples(), 123457u) << "set on the audio thread";
+  EXPECT_EQ(b.handler.Calls().size(), 1u) << "no restart from the audio thread";
+  ASSERT_EQ(b.controller->setComponentHandler(nullptr), kResultOk);
 }
 
 TEST(Binding, HostSetValuesReachThePlugInAtOnceOrWithTheNextProcessCall) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -57,11 +58,13 @@ class LoadedModule {
 public:
   using GetFactoryProc = IPluginFactory*(PLUGIN_API*)();
 
-  bool Load(std::string& error) {
-    const std::string path = ModuleFilePath();
+  bool Load(std::string& error) { return Load(std::filesystem::path(ModuleFilePath()), error); }
+
+  // The module file at path; on Windows through the wide call, as hosts do.
+  bool Load(const std::filesystem::path& path, std::string& error) {
 #if SMTG_OS_WINDOWS
-    mHandle = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
-    if (!mHandle) error = "LoadLibrary failed for " + path;
+    mHandle = reinterpret_cast<void*>(LoadLibraryW(path.c_str()));
+    if (!mHandle) error = "LoadLibrary failed, error " + std::to_string(GetLastError());
 #else
     mHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!mHandle) error = std::string("dlopen failed: ") + dlerror();

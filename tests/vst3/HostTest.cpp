@@ -850,6 +850,34 @@ TEST(Processing, SetupIsCheckedAndOnlyAcceptedWhileInactive) {
   EXPECT_EQ(in.processor->setupProcessing(again), kResultFalse) << "while active";
 }
 
+// getTailSamples: how long the instrument can sound after its last note.
+// By hand: the release falls to -96 dB in release x ln(10^4.8) = release x
+// 11.052408 s; the echo's repeats 0.34 x Space x 0.3^(k-1) count while at or
+// above 10^-4.8, their passes alternating the right and left echo times.
+TEST(Processing, TailIsTheReleaseAndTheEchoAtTheCurrentSettings) {
+  Instance in;
+  ASSERT_TRUE(in.Ok());
+  // Defaults: 0.28 s release; Space 12 %: 7 repeats, 4 x 0.43048 s + 3 x 0.29048 s
+  // (Age 12 % adds 0.48 ms a pass): (3.094674 + 2.59336) s x 48000 = 273025.6.
+  EXPECT_EQ(in.processor->getTailSamples(), 273026u) << "a new instance";
+  in.Start(96000.0);
+  EXPECT_EQ(in.processor->getTailSamples(), 546052u) << "at 96 kHz: 546051.3";
+
+  // Release 2000 ms, Space 100 % (9 repeats: 5 x 0.43 s + 4 x 0.29 s), Age 0:
+  // (22.104817 + 3.31) s x 96000 = 2439822.4.
+  Block b;
+  b.params = {{in.Id("Release"), in.Norm("Release", 2000.0)},
+              {in.Id("Space"), 1.0},
+              {in.Id("Age"), 0.0}};
+  ASSERT_EQ(in.Process(64, b), kResultOk);
+  EXPECT_EQ(in.processor->getTailSamples(), 2439823u);
+
+  // "Space" 0: the release alone, 22.104817 s x 96000 = 2122062.4.
+  b.params = {{in.Id("Space"), 0.0}};
+  ASSERT_EQ(in.Process(64, b), kResultOk);
+  EXPECT_EQ(in.processor->getTailSamples(), 2122063u);
+}
+
 TEST(Processing, BypassSilencesTheOutput) {
   Instance in;
   ASSERT_TRUE(in.Ok());
