@@ -346,6 +346,7 @@ void ParsePathData(std::string_view s, PathSink& sink) {
   char lastCmd = 0;
   SkipSpaces(s);
   while (!s.empty()) {
+    const std::size_t before = s.size();
     char c = s.front();
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
       cmd = c;
@@ -442,7 +443,8 @@ void ParsePathData(std::string_view s, PathSink& sink) {
         return;  // unknown command
     }
     lastCmd = up;
-    if (sink.points.size() > kMaxPoints) return;
+    // Numbers after a close path, or anything else read without progress, end the data.
+    if (s.size() == before || sink.points.size() > kMaxPoints) return;
   }
 }
 

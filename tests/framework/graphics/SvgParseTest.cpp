@@ -141,6 +141,7 @@ TEST(SvgParse, PathDataCommands) {
       {"M0 0 Q 3 6 6 0 T 12 0", "M 0,0 C 2,4 4,4 6,0 C 8,-4 10,-4 12,0 "},
       {"M0 0 L10 10 L20", "M 0,0 L 10,10 "},  // an error ends the path; what came before stays
       {"M0 0 L10 10 X 5 5", "M 0,0 L 10,10 "},
+      {"M0 0 L10 10 Z 5", "M 0,0 L 10,10 Z "},  // a close takes no numbers
       {"M0 0 A 5 5 0 0 1 0 0 L 1 1", "M 0,0 L 1,1 "},  // an arc to its own start is dropped
       {"M0 0 A 0 5 0 0 1 10 0", "M 0,0 L 10,0 "},      // a zero radius makes it a line
   };
