@@ -171,6 +171,16 @@ void RemoveFile(const std::string& path) {
 std::FILE* CreateTempBeside(const std::string& path, std::string& tempPath) {
   std::string dir, name;
   SplitPath(path, dir, name);
+  // The temporary name ("." + name + ".tmp-xxxxxxxx") must fit the file
+  // system's 255 bytes whenever the name itself does: a long name is cut, at a
+  // whole UTF-8 character.
+  constexpr size_t kMaxNameBytes = 255;
+  constexpr size_t kDecorationBytes = 1 + 13;
+  if (name.size() > kMaxNameBytes - kDecorationBytes) {
+    size_t cut = kMaxNameBytes - kDecorationBytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
   std::random_device random;
   for (int attempt = 0; attempt < 16; ++attempt) {
     char suffix[32];

@@ -189,6 +189,24 @@ TEST(PatchFileWriter, ReplacesAnExistingFileWholeAndKeepsItsPermissions) {
   EXPECT_EQ(dir.List(), std::vector<std::string>{"old.vbpatch"}) << "no temporary file left";
 }
 
+TEST(PatchFileWriter, NamesUpTo255BytesAreWritten) {
+  TempDir dir;
+  ASSERT_TRUE(dir.Ok());
+  // 255 bytes: ASCII, and one ending in two-byte characters so that the
+  // temporary name is cut inside a run of them.
+  const std::string ascii = std::string(255 - 8, 'p') + ".vbpatch";
+  std::string umlauts;
+  while (umlauts.size() + 2 <= 255 - 8) umlauts += "\xc3\xa4";
+  umlauts = std::string(255 - 8 - umlauts.size(), 'q') + umlauts + ".vbpatch";
+  for (const std::string& name : {ascii, umlauts}) {
+    ASSERT_EQ(name.size(), 255u);
+    const std::string path = dir / name;
+    ASSERT_TRUE(SavePatchFile<kNumParams>(path.c_str(), "Long", Defaults())) << name.size();
+    EXPECT_EQ(ReadText(path), FileText("VRELBAZZIT_PATCH_V1 59", "Long", kDefaultValueLines));
+  }
+  EXPECT_EQ(dir.List().size(), 2u) << "no temporary file left";
+}
+
 // A save that fails part-way leaves the old file, no temporary file and the sound.
 TEST(PatchFileWriter, FailedSaveKeepsTheExistingFileAndTheSound) {
   TempDir dir;
