@@ -15,7 +15,7 @@
 
 class ABSelectorControl;
 class WaveDisplayControl;
-namespace fw { class ITextControl; }
+namespace fw { class ITextControl; class IGraphics; }
 
 namespace vrelbazzit {
 
@@ -141,6 +141,9 @@ public:
   static constexpr const char* kLimitedSkinFolder = "VrelBazzitLimited";
 
 private:
+  // Main thread: builds the editor's page in g (the layout function).
+  void LayoutEditor(fw::IGraphics& g);
+
   SynthCore mSynth;
   fw::IPeakSender<2, 64> mMeterSender;
   std::array<Patch, 2> mABPatches{};
