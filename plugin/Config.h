@@ -15,6 +15,7 @@ inline constexpr int kUniqueId = fw::FourCC("VrBz");
 inline constexpr int kManufacturerId = fw::FourCC("OrVd");
 inline constexpr int kEditorWidth = 1200;
 inline constexpr int kEditorHeight = 900;
+inline constexpr int kEditorFPS = 30;
 
 inline fw::Config MakeConfig() {
   fw::Config c;

@@ -8,6 +8,9 @@
 #include "Config.h"
 #include "VrelBazzit.h"
 #include "framework/vst3/Vst3Component.h"
+#ifdef VB_EDITOR_VIEW
+#include "framework/graphics/platform/EditorContent.h"
+#endif
 #include "framework/vst3/Vst3Factory.h"
 #include "framework/vst3/Vst3Module.h"
 #include "pluginterfaces/base/ipluginbase.h"
@@ -37,8 +40,15 @@ PClassInfo2 MakeComponentClass() {
 FUnknown* createInstance(void* /*context*/) {
   std::unique_ptr<fw::IPlugBase> plug(fw::MakePlug(fw::InstanceInfo{}));
   if (!plug) return nullptr;
+  fw::vst3::ViewContentFactory viewFactory;
+#ifdef VB_EDITOR_VIEW
+  // The component owns the plug-in and every view it creates.
+  viewFactory = [p = plug.get()]() -> std::unique_ptr<fw::platform::IViewContent> {
+    return std::make_unique<fw::platform::EditorContent>(*p);
+  };
+#endif
   try {
-    return static_cast<Vst::IAudioProcessor*>(new fw::vst3::SingleComponent(std::move(plug)));
+    return static_cast<Vst::IAudioProcessor*>(new fw::vst3::SingleComponent(std::move(plug), std::move(viewFactory)));
   } catch (...) {
     return nullptr;
   }

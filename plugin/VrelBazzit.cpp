@@ -7,6 +7,11 @@
 #include <cmath>
 
 #include "Tail.h"
+#include "editor/PlaceholderLayout.h"
+#include "framework/graphics/IGraphics.h"
+#ifdef VB_EDITOR_NANOVG
+#include "framework/graphics/IGraphicsNanoVG.h"
+#endif
 
 namespace vrelbazzit {
 
@@ -45,6 +50,20 @@ VrelBazzit::VrelBazzit(const fw::InstanceInfo& info) : fw::IPlugBase(info, MakeC
 
   // The shipped case skin, when present, is loaded by the first idle tick or editor opening.
   if (std::string casePath = ShippedSkinPath(kCaseSkinFolder); !casePath.empty()) RequestSkinRestore(std::move(casePath));
+
+  // The editor: drawn with NanoVG where the window layer exists.
+#ifdef VB_EDITOR_NANOVG
+  mMakeGraphicsFunc = [this] { return new fw::IGraphicsNanoVG(this, kEditorWidth, kEditorHeight, kEditorFPS, 1.f); };
+#endif
+  mLayoutFunc = [this](fw::IGraphics* g) { LayoutEditor(*g); };
+}
+
+void VrelBazzit::LayoutEditor(fw::IGraphics& g) {
+  // A skin still pending (a new instance, a restored project) is loaded before the first page.
+  ApplyPendingSkin();
+  const editor::PlaceholderControls controls = editor::LayoutPlaceholder(g, mSkin, mPatchLabel);
+  mPatchLabelControl = controls.patchLabel;
+  RefreshPatchLabel();
 }
 
 void VrelBazzit::OnUIClose() {
@@ -148,7 +167,13 @@ void VrelBazzit::OnIdle() {
   // Skin: a pending path is loaded even while the editor is closed; a change is consumed either way.
   if (ApplyPendingSkin() || mSkinChanged) {
     mSkinChanged = false;
-    // Seam: with an editor open, the rebuild (controls dropped, layout re-run, values re-sent) goes here.
+    // With the editor open, the page is built again for the new skin; attached
+    // controls take their parameters' current values.
+    if (fw::IGraphics* ui = GetUI()) {
+      OnUIClose();
+      ui->RemoveAllControls();
+      LayoutEditor(*ui);
+    }
   }
 }
 

@@ -15,7 +15,7 @@
 
 class ABSelectorControl;
 class WaveDisplayControl;
-namespace fw { class ITextControl; }
+namespace fw { class ITextControl; class IGraphics; }
 
 namespace vrelbazzit {
 
@@ -148,6 +148,8 @@ private:
   // Wherever the engine may be touched (audio thread while processing, main
   // thread otherwise): the tail from the engine's release, echo and tempo.
   void UpdateTailSize();
+  // Main thread: builds the editor's page in g (the layout function).
+  void LayoutEditor(fw::IGraphics& g);
 
   SynthCore mSynth;
   fw::IPeakSender<2, 64> mMeterSender;

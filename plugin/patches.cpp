@@ -3,6 +3,8 @@
 // variations, patch files, factory patches, the label after a state restore).
 #include "patches.h"
 
+#include "framework/graphics/IControl.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -502,9 +504,7 @@ void VrelBazzit::ApplyPatch(const Patch& patch, const std::string& label) {
 void VrelBazzit::RefreshPatchLabel() {
   // The controls exist only while the editor is open; its layout sets these
   // pointers and shows the same state right after creating the controls.
-  if (mPatchLabelControl != nullptr) {
-    // The editor's label display shows mPatchLabel.
-  }
+  if (mPatchLabelControl != nullptr) mPatchLabelControl->SetStr(mPatchLabel.c_str());
   if (mABSelector != nullptr) {
     // The editor's A/B selector is set to mActiveSlot (and marked dirty) when it shows the other slot.
   }

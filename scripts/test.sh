@@ -2,7 +2,8 @@
 # Runs the whole test suite three times: in a normal build with warnings as
 # errors, in a build with AddressSanitizer and UndefinedBehaviorSanitizer, and
 # in a build with ThreadSanitizer; then the Windows cross build of the VST 3
-# module with its host test under wine, and a short run of each fuzzer.
+# module with its host test under wine, and a short run of each fuzzer. The
+# editor's screenshots at three scales go to build/artefacts/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +19,12 @@ run_suite() {
 
 echo "== normal build =="
 run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== screenshots of the editor (artefacts for people to look at) =="
+mkdir -p build/artefacts
+for scale in 0.75 1 1.5; do
+  build/test/tools/vrelbazzit-preview/vrelbazzit-preview --screenshot "build/artefacts/editor-case-$scale.png" \
+    --scale "$scale" --skin resources/Skins/VrelBazzitCase/skin.vbskin
+done
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZE=address,undefined -DVB_BUILD_BENCH=OFF

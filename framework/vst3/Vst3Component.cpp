@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Vst3Strings.h"
+#include "framework/graphics/IGraphics.h"
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "pluginterfaces/vst/vstspeaker.h"
@@ -65,7 +66,11 @@ SingleComponent::SingleComponent(std::unique_ptr<IPlugBase> plug, ViewContentFac
       mViewFactory(std::move(viewFactory))
 #if SMTG_OS_LINUX
       ,
-      mIdleTimer([this] { mPlug->OnIdle(); })
+      mIdleTimer([this] {
+        // Not while a modal dialog of the editor waits for the user.
+        if (IGraphics* ui = mPlug->GetUI(); ui && ui->IsInModalDialog()) return;
+        mPlug->OnIdle();
+      })
 #endif
 {
   mPlug->SetHostSink(this);

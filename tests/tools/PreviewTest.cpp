@@ -1,5 +1,6 @@
-// vrelbazzit-preview --svg, run as a user runs it: the PNG it writes shows the
-// drawing at the asked size, and bad input gets one line and a non-zero exit.
+// vrelbazzit-preview, run as a user runs it: --svg writes the drawing at the
+// asked size, --screenshot the editor at the asked scale and skin, and bad
+// input gets one line and a non-zero exit.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -44,6 +45,50 @@ TEST(Preview, WritesThePngOfOneSvg) {
   }
 }
 
+// The screenshot's pixel at a point of the 1200 x 900 design, as 0xRRGGBB.
+unsigned PixelAt(const fw::image::Rgba8Image& img, float scale, float x, float y) {
+  const std::size_t i = (static_cast<std::size_t>(y * scale) * static_cast<std::size_t>(img.width) +
+                         static_cast<std::size_t>(x * scale)) * 4;
+  return (unsigned{img.pixels[i]} << 16) | (unsigned{img.pixels[i + 1]} << 8) | img.pixels[i + 2];
+}
+
+TEST(Preview, WritesTheEditorAtEachScaleWithTheSkin) {
+  vbtest::TempDir tmp;
+  ASSERT_TRUE(tmp.Ok());
+  const std::string skinDir = std::string(VB_SOURCE_DIR) + "/resources/Skins/";
+  // The skins' files: case background #1B1A17 and panel #2A2824; dark
+  // background #0D1014 and panel #161B21 (the patch label's box).
+  struct Case {
+    std::string skin;
+    float scale;
+    int w, h;
+    unsigned background, panel;
+  } cases[] = {
+      {"VrelBazzitCase", 0.75f, 900, 675, 0x1B1A17, 0x2A2824},
+      {"VrelBazzitCase", 1.f, 1200, 900, 0x1B1A17, 0x2A2824},
+      {"VrelBazzitDark", 1.5f, 1800, 1350, 0x0D1014, 0x161B21},
+  };
+  for (const Case& c : cases) {
+    const std::string where = c.skin + " at " + std::to_string(c.scale);
+    const std::string out = tmp / "editor.png";
+    const vbtest::RunResult r = RunCommand(Preview("--screenshot " + ShellQuote(out) + " --scale " + std::to_string(c.scale) +
+                                                   " --skin " + ShellQuote(skinDir + c.skin + "/skin.vbskin")),
+                                           tmp / "run");
+    ASSERT_EQ(r.exitCode, 0) << where << "\n" << r.err;
+    std::string error;
+    const fw::image::Rgba8Image img = fw::image::LoadPng(out, &error);
+    ASSERT_TRUE(img.Valid()) << error;
+    EXPECT_EQ(img.width, c.w) << where;
+    EXPECT_EQ(img.height, c.h) << where;
+    EXPECT_EQ(PixelAt(img, c.scale, 100, 300), c.background) << where;
+    EXPECT_EQ(PixelAt(img, c.scale, 310, 420), c.panel) << where;
+    // The title's letters, centred at the top, differ from the background somewhere along its middle.
+    int ink = 0;
+    for (float x = 400; x < 800; x += 1.f) ink += PixelAt(img, c.scale, x, 100) != c.background;
+    EXPECT_GT(ink, 20) << where;
+  }
+}
+
 TEST(Preview, BadInputGetsOneLineAndNoFile) {
   vbtest::TempDir tmp;
   ASSERT_TRUE(tmp.Ok());
@@ -63,6 +108,11 @@ TEST(Preview, BadInputGetsOneLineAndNoFile) {
       {"--svg " + ShellQuote(kKnob) + " --size wide --out " + ShellQuote(out), 2, "--size"},
       {"--out " + ShellQuote(out), 2, "--svg"},
       {"--svg " + ShellQuote(kKnob) + " --out " + ShellQuote(tmp / "no/folder/out.png"), 1, "out.png"},
+      {"--screenshot " + ShellQuote(out) + " --scale 4", 2, "--scale"},
+      {"--screenshot " + ShellQuote(out) + " --scale 0", 2, "--scale"},
+      {"--screenshot " + ShellQuote(out) + " --skin " + ShellQuote(tmp / "broken.svg"), 1, "broken.svg"},
+      {"--screenshot " + ShellQuote(out) + " --skin " + ShellQuote(tmp / "missing.vbskin"), 2, "missing.vbskin"},
+      {"--screenshot " + ShellQuote(tmp / "no/folder/out.png"), 1, "out.png"},
   };
   for (const Case& c : cases) {
     const vbtest::RunResult r = RunCommand(Preview(c.args), tmp / "run");

@@ -3,10 +3,15 @@
 
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <ostream>
 
+#include "framework/graphics/EditorLifecycle.h"
+#include "framework/graphics/IGraphicsNanoVG.h"
 #include "framework/graphics/offscreen/OffscreenCanvas.h"
 #include "framework/graphics/svg/Draw.h"
+#include "plugin/VrelBazzit.h"
+#include "skins/SkinPack.h"
 
 namespace vrelbazzit::preview {
 
@@ -55,6 +60,49 @@ int RenderSvg(const SvgOptions& options, std::ostream& out, std::ostream& err) {
     return 1;
   }
   out << "wrote " << options.outPath << " (" << width << "x" << height << ")\n";
+  return 0;
+}
+
+int RenderScreenshot(const ScreenshotOptions& options, std::ostream& out, std::ostream& err) {
+  if (!(options.scale >= kMinScreenshotScale && options.scale <= kMaxScreenshotScale)) {
+    err << "vrelbazzit-preview: --scale wants a number from 0.334 to 3, not " << options.scale << "\n";
+    return 2;
+  }
+  std::string error;
+  VrelBazzit plug(fw::InstanceInfo{});
+  if (!options.skinPath.empty()) {
+    // Checked here so that a refused file is named instead of silently replaced by a fallback.
+    SkinPack pack;
+    if (!LoadSkinPack(options.skinPath.c_str(), pack, error)) {
+      err << "vrelbazzit-preview: " << options.skinPath << ": " << error << "\n";
+      return 1;
+    }
+    plug.RequestSkinRestore(options.skinPath);
+  }
+  fw::offscreen::OffscreenCanvas canvas;
+  const int width = static_cast<int>(std::lround(kEditorWidth * options.scale));
+  const int height = static_cast<int>(std::lround(kEditorHeight * options.scale));
+  if (!canvas.Create(width, height, &error)) {
+    err << "vrelbazzit-preview: no headless OpenGL canvas: " << error << "\n";
+    return 1;
+  }
+  std::unique_ptr<fw::IGraphics> ui = fw::OpenEditor(plug);
+  auto* graphics = dynamic_cast<fw::IGraphicsNanoVG*>(ui.get());
+  if (!graphics) {
+    err << "vrelbazzit-preview: the plug-in made no editor\n";
+    fw::CloseEditor(plug, ui);
+    return 1;
+  }
+  graphics->SetScale(options.scale);
+  canvas.BeginFrame();
+  graphics->Paint(canvas.Vg(), width, height);
+  canvas.EndFrame();
+  fw::CloseEditor(plug, ui);
+  if (!fw::offscreen::WritePng(options.outPath, width, height, canvas.ReadStraight(), &error)) {
+    err << "vrelbazzit-preview: " << error << "\n";
+    return 1;
+  }
+  out << "wrote " << options.outPath << " (" << width << "x" << height << ", skin \"" << plug.Skin().name << "\")\n";
   return 0;
 }
 

@@ -196,6 +196,11 @@ void GradientTextures::Release() {
   vg_ = nullptr;
 }
 
+void GradientTextures::Abandon() {
+  images_.clear();
+  vg_ = nullptr;
+}
+
 int GradientTextures::Image(int index) const {
   return index >= 0 && static_cast<std::size_t>(index) < images_.size() ? images_[static_cast<std::size_t>(index)] : 0;
 }

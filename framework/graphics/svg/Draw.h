@@ -30,6 +30,8 @@ class GradientTextures {
   // must outlive this object or see Release() first.
   void Create(NVGcontext* vg, const Document& doc);
   void Release();
+  // Forgets the images without deleting them: their context is already gone.
+  void Abandon();
   // The NanoVG image of gradient `index`, or 0.
   int Image(int index) const;
   NVGcontext* Context() const { return vg_; }

@@ -1,0 +1,98 @@
+// The graphics context drawn with NanoVG: the path, text and image primitives
+// of IGraphics on a NanoVG context, and the modal dialogs of the desktop.
+//
+// Resources are read once when loaded: fonts as file bytes, SVG files parsed
+// into documents, PNG files decoded into pixels. What lives in a NanoVG
+// context (font handles, textures, gradient ramps) is made at the first
+// Paint that needs it, because the layout runs before a window exists.
+// Drawing replays what was loaded: no file access, no allocation per frame.
+//
+// One context at a time: Paint with another context than before first forgets
+// what lived in the earlier one (which its owner has destroyed or will).
+//
+// Threads: the editor's (main) thread.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "IGraphics.h"
+
+struct NVGcontext;
+
+namespace fw {
+
+namespace svg { class GradientTextures; }
+
+class IGraphicsNanoVG : public IGraphics {
+public:
+  IGraphicsNanoVG(IPlugBase* delegate, int width, int height, int fps = DEFAULT_FPS, float scale = 1.f);
+  ~IGraphicsNanoVG() override;
+
+  // Draws the whole editor into a begun NanoVG frame whose unit is one pixel
+  // (widthPx x heightPx), at the draw scale times the screen scale.
+  void Paint(NVGcontext* vg, int widthPx, int heightPx);
+
+  // The platform's answer to the editor asking for a new scale: asks the host
+  // for the window size and applies the scale (SetScale) when granted. Without
+  // a handler the scale is applied at once.
+  using ResizeHandler = std::function<void(float scale, int windowWidth, int windowHeight)>;
+  void SetResizeHandler(ResizeHandler handler) { mResizeHandler = std::move(handler); }
+
+  // ---- Resources ----
+  // Reads the font file; a path without a folder is looked up in the bundle's
+  // resources and the system's font folder. False (with one line on stderr)
+  // when it cannot be read; text in a font that was not loaded is drawn with
+  // the first font that was, or skipped when there is none.
+  bool LoadFont(const char* fontID, const char* fileName) override;
+  ISVG LoadSVG(const char* fileName, const char* units = "px", float dpi = 72.f) override;
+  // PNG files; a file that does not decode gives an invalid bitmap.
+  IBitmap LoadBitmap(const char* fileName, int nStates = 1, bool framesAreHorizontal = false,
+                     int targetScale = 0) override;
+
+  // ---- Paths ----
+  void PathClear() override;
+  void PathClose() override;
+  void PathMoveTo(float x, float y) override;
+  void PathLineTo(float x, float y) override;
+  void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) override;
+  void PathQuadraticBezierTo(float cx, float cy, float x2, float y2) override;
+  void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding = EWinding::CW) override;
+  void PathFill(const IPattern& pattern, const IFillOptions& options = {}, const IBlend* blend = nullptr) override;
+  void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options = {},
+                  const IBlend* blend = nullptr) override;
+
+protected:
+  void PathTransformSetMatrix(const IMatrix& matrix) override;
+  void SetClipRegion(const IRECT& bounds) override;
+  void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) override;
+  float DoMeasureText(const IText& text, const char* str, float& height) const override;
+  void DoDrawSVG(const ISVG& svg, const IBlend* blend) override;
+  void DoDrawBitmap(const IBitmap& bitmap, const IRECT& bounds, const IBlend* blend) override;
+
+  EMsgBoxResult DoShowMessageBox(const char* str, const char* caption, EMsgBoxType type) override;
+  void DoPromptForFile(std::string& fileName, std::string& path, EFileAction action, const char* ext) override;
+  void RequestResize(float scale, int windowWidth, int windowHeight) override;
+
+private:
+  struct Font;
+  struct Bitmap;
+  struct SvgTextures;
+
+  // Forgets everything made in the earlier context and adopts vg.
+  void UseContext(NVGcontext* vg);
+  int FontHandle(const std::string& fontID) const;  // -1 when none can draw
+  void ApplyBlend(const IBlend* blend, bool evenOdd);
+  float BaseScale() const { return GetDrawScale() * GetScreenScale(); }
+
+  NVGcontext* mVg = nullptr;        // the context of the running Paint, else null
+  NVGcontext* mLastVg = nullptr;    // the context the handles below belong to
+  std::vector<Font> mFonts;
+  std::vector<Bitmap> mBitmaps;     // IBitmap id = index + 1
+  std::vector<SvgTextures> mSvgTextures;
+  ResizeHandler mResizeHandler;
+};
+
+}  // namespace fw
