@@ -47,8 +47,11 @@ struct ContentLog {
   int live = 0;
   int made = 0;
   int draws = 0;
+  int lastWidth = 0, lastHeight = 0;
   std::vector<std::string> events;
-  // What the last frame drew at each probe (read back from OpenGL), 0xRRGGBB.
+  // Where to read, and what the last frame drew there (read back from
+  // OpenGL), 0xRRGGBB.
+  std::vector<Probe> probes{std::begin(kProbes), std::end(kProbes)};
   std::vector<unsigned> read;
 };
 
@@ -61,21 +64,27 @@ public:
   ~TestContent() override { --mLog.live; }
 
   void GetSizePx(int& w, int& h) const override {
-    w = kWidth;
-    h = kHeight;
+    w = static_cast<int>(kWidth * mScale + 0.5f);
+    h = static_cast<int>(kHeight * mScale + 0.5f);
   }
   void SetContentScale(float) override {}
-  bool CanResize() const override { return false; }
+  bool CanResize() const override { return true; }
+  // Keeps the aspect ratio; scales 0.5 to 2.
   void ConstrainSizePx(int& w, int& h) const override {
-    w = kWidth;
-    h = kHeight;
+    const float s = std::clamp(std::min(w / float(kWidth), h / float(kHeight)), 0.5f, 2.f);
+    w = static_cast<int>(kWidth * s + 0.5f);
+    h = static_cast<int>(kHeight * s + 0.5f);
   }
-  void SetSizePx(int, int) override {}
+  void SetSizePx(int w, int) override { mScale = w / float(kWidth); }
   bool OnFrame() override { return true; }
 
   void OnDraw(NVGcontext* vg, int w, int h) override {
+    mLog.lastWidth = w;
+    mLog.lastHeight = h;
+    nvgSave(vg);
+    nvgScale(vg, mScale, mScale);
     nvgBeginPath(vg);
-    nvgRect(vg, 0, 0, static_cast<float>(w), static_cast<float>(h));
+    nvgRect(vg, 0, 0, kWidth, kHeight);
     nvgFillColor(vg, nvgRGB(255, 0, 0));
     nvgFill(vg);
     nvgBeginPath(vg);
@@ -90,11 +99,12 @@ public:
     nvgFillColor(vg, nvgRGB(0, 0, 255));
     nvgFill(vg);
     nvgRestore(vg);
+    nvgRestore(vg);
     // Renders what was drawn so far into the back buffer, reads the probes,
     // and opens a new (empty) frame for the window's own end of frame.
     nvgEndFrame(vg);
     mLog.read.clear();
-    for (const Probe& p : kProbes) {
+    for (const Probe& p : mLog.probes) {
       unsigned char px[4] = {};
       glReadPixels(p.x, h - 1 - p.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
       mLog.read.push_back(static_cast<unsigned>(px[0]) << 16 | static_cast<unsigned>(px[1]) << 8 | px[2]);
@@ -122,6 +132,7 @@ private:
   }
 
   ContentLog& mLog;
+  float mScale = 1.f;
 };
 
 // Runs the message loop for ms milliseconds, as a host's main thread does.
@@ -305,6 +316,39 @@ TEST_F(WinViewTest, OpensDrawsTakesAClickAndCloses) {
   EXPECT_EQ(view->setFrame(nullptr), kResultOk);
   EXPECT_EQ(view->release(), 0u);
   EXPECT_EQ(frame.RefCount(), 1u) << "every reference to the frame was given back";
+}
+
+TEST_F(WinViewTest, ResizesThroughTheHostWithinTheConstraints) {
+  IPlugView* view = CreateView();
+  ASSERT_NE(view, nullptr);
+  Frame frame;
+  view->setFrame(&frame);
+  ASSERT_EQ(view->attached(parent, kPlatformTypeHWND), kResultOk);
+  EXPECT_EQ(view->canResize(), kResultTrue);
+  ViewRect asked(0, 0, 600, 900);
+  ASSERT_EQ(view->checkSizeConstraint(&asked), kResultTrue);
+  EXPECT_EQ(asked.getWidth(), 600);
+  EXPECT_EQ(asked.getHeight(), 450);
+  ASSERT_EQ(view->onSize(&asked), kResultOk);
+
+  // At scale 1.5 the square covers (150, 150) to (300, 300).
+  log.probes = {{225, 225, 0x00FF00, "the scaled square"},
+                {140, 140, 0xFF0000, "outside the scaled square"},
+                {590, 440, 0xFF0000, "the background's lower right corner"}};
+  Pump(200);
+  RECT client = {};
+  GetClientRect(ViewWindow(view), &client);
+  EXPECT_EQ(client.right - client.left, 600);
+  EXPECT_EQ(client.bottom - client.top, 450);
+  EXPECT_EQ(log.lastWidth, 600);
+  EXPECT_EQ(log.lastHeight, 450);
+  ASSERT_EQ(log.read.size(), log.probes.size());
+  for (size_t i = 0; i < log.probes.size(); ++i)
+    EXPECT_EQ(log.read[i], log.probes[i].rgb) << log.probes[i].what << ": 0x" << std::hex << log.read[i];
+
+  view->removed();
+  view->setFrame(nullptr);
+  EXPECT_EQ(view->release(), 0u);
 }
 
 TEST_F(WinViewTest, TwentyOpenAndCloseCyclesLeaveNothingBehind) {
