@@ -21,7 +21,7 @@ packages=(
   librsvg2-bin                # rsvg-convert: the reference renderer the SVG tests compare with
   libx11-dev libxcursor-dev libxext-dev libxrandr-dev  # the editor's X11 window (DGL/pugl)
   libglx-mesa0                # Mesa's GLX: OpenGL in X windows, also under Xvfb
-  xvfb libxtst-dev            # the view tests: a private X server and clicks sent through it
+  xvfb libxtst-dev            # the view tests: a private X server (wine's OpenGL too) and clicks sent through it
 )
 
 missing=()

@@ -2,8 +2,8 @@
 # Runs the whole test suite three times: in a normal build with warnings as
 # errors, in a build with AddressSanitizer and UndefinedBehaviorSanitizer, and
 # in a build with ThreadSanitizer; then the Windows cross build of the VST 3
-# module with its host test under wine, and a short run of each fuzzer. The
-# editor's screenshots at three scales go to build/artefacts/.
+# module with its host and view tests under wine, and a short run of each
+# fuzzer. The editor's screenshots at three scales go to build/artefacts/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,7 +31,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== ThreadSanitizer: the whole suite, so that every threaded test runs under it =="
 TSAN_OPTIONS=halt_on_error=1 \
   run_suite build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_SANITIZE=thread -DVB_BUILD_BENCH=OFF
-echo "== Windows: MinGW cross build of the VST 3 module, host test under wine =="
+echo "== Windows: MinGW cross build of the VST 3 module, host and view tests under wine =="
 cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_WERROR=ON
 cmake --build build/win -j "$jobs"

@@ -64,7 +64,7 @@ SingleComponent::SingleComponent(std::unique_ptr<IPlugBase> plug, ViewContentFac
       mNOutChannels(std::clamp(mPlug->NOutChannels(), 1, 2)),
       mLayout(*mPlug),
       mViewFactory(std::move(viewFactory))
-#if SMTG_OS_LINUX
+#if SMTG_OS_LINUX || SMTG_OS_WINDOWS
       ,
       mIdleTimer([this] {
         // Not while a modal dialog of the editor waits for the user.
@@ -77,7 +77,7 @@ SingleComponent::SingleComponent(std::unique_ptr<IPlugBase> plug, ViewContentFac
 }
 
 SingleComponent::~SingleComponent() {
-#if SMTG_OS_LINUX
+#if SMTG_OS_LINUX || SMTG_OS_WINDOWS
   mIdleTimer.Stop();
 #endif
   mPlug->SetHostSink(nullptr);
@@ -123,6 +123,10 @@ uint32 PLUGIN_API SingleComponent::release() {
 // ---- IPluginBase ------------------------------------------------------------------
 
 tresult PLUGIN_API SingleComponent::initialize(FUnknown* context) {
+#if SMTG_OS_WINDOWS
+  // A timer of this (the main) thread's message queue, open editor or not.
+  mIdleTimer.Start();
+#endif
   // Hosts may initialise the object through both of its IPluginBase routes;
   // the first context is kept.
   {
@@ -147,6 +151,8 @@ tresult PLUGIN_API SingleComponent::terminate() {
 #if SMTG_OS_LINUX
   mIdleTimer.Stop();
   mIdleFromView = false;
+#elif SMTG_OS_WINDOWS
+  mIdleTimer.Stop();
 #endif
   std::lock_guard<std::mutex> lock(mHostMutex);
   Release(mHandler);
@@ -531,6 +537,10 @@ IPlugView* PLUGIN_API SingleComponent::createView(FIDString name) {
     mIdleFromView = false;
   };
   return new EditorView(static_cast<IEditController*>(this), mViewFactory, onAttached, onClose);
+#elif SMTG_OS_WINDOWS
+  // The idle tick does not depend on the view: it runs from initialize.
+  if (!mViewFactory || !name || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
+  return new EditorView(static_cast<IEditController*>(this), mViewFactory, nullptr, nullptr);
 #else
   (void)name;
   return nullptr;

@@ -222,6 +222,9 @@ private:
   // The plug-in's idle tick; from the view's run loop when the host context had none.
   IdleTimer mIdleTimer;
   bool mIdleFromView = false;
+#elif SMTG_OS_WINDOWS
+  // The plug-in's idle tick, a thread timer from initialize to terminate.
+  IdleTimer mIdleTimer;
 #endif
   Steinberg::Vst::UnitID mSelectedUnit = Steinberg::Vst::kRootUnitId;
 

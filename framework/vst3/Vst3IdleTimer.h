@@ -1,16 +1,42 @@
-// The plug-in's 20 ms idle tick on the host's main thread, from the host's
-// run loop (Linux). It runs from construction when the host offers a run loop
-// in its context, else while the editor's view holds the frame's run loop. A
-// tick that comes while the previous one still runs (a modal dialog pumping
-// events) is skipped.
+// The plug-in's 20 ms idle tick on the host's main thread.
+//
+// Linux: from the host's run loop. It runs from construction when the host
+// offers a run loop in its context, else while the editor's view holds the
+// frame's run loop.
+// Windows: a timer of the thread's message queue (SetTimer), started when the
+// component is initialised, whether or not the editor is open; the host's
+// message loop (or a modal dialog's) delivers it.
+//
+// On both, a tick that comes while the previous one still runs (a modal dialog
+// pumping events) is skipped.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace fw::vst3 {
+
+// Runs the tick unless it is running already.
+class IdleTick {
+public:
+  explicit IdleTick(std::function<void()> tick) : mTick(std::move(tick)) {}
+
+  void Run() {
+    if (mInTick) return;
+    mInTick = true;
+    mTick();
+    mInTick = false;
+  }
+
+private:
+  std::function<void()> mTick;
+  bool mInTick = false;
+};
+
+inline constexpr int kIdleIntervalMs = 20;
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
@@ -18,7 +44,7 @@ namespace fw::vst3 {
 #if SMTG_OS_LINUX
 class IdleTimer final : public Steinberg::Linux::ITimerHandler {
 public:
-  static constexpr Steinberg::Linux::TimerInterval kIntervalMs = 20;
+  static constexpr Steinberg::Linux::TimerInterval kIntervalMs = kIdleIntervalMs;
 
   explicit IdleTimer(std::function<void()> tick) : mTick(std::move(tick)) {}
   ~IdleTimer() { Stop(); }
@@ -43,12 +69,7 @@ public:
   bool IsRunning() const { return mRunLoop != nullptr; }
   Steinberg::Linux::IRunLoop* RunLoop() const { return mRunLoop; }
 
-  void PLUGIN_API onTimer() override {
-    if (mInTick) return;
-    mInTick = true;
-    mTick();
-    mInTick = false;
-  }
+  void PLUGIN_API onTimer() override { mTick.Run(); }
 
   // Owned by its component: the host's references never outlive it (Stop
   // unregisters), so counting is not needed.
@@ -66,9 +87,29 @@ public:
   Steinberg::uint32 PLUGIN_API release() override { return 1; }
 
 private:
-  std::function<void()> mTick;
+  IdleTick mTick;
   Steinberg::Linux::IRunLoop* mRunLoop = nullptr;
-  bool mInTick = false;
+};
+#elif SMTG_OS_WINDOWS
+class IdleTimer final {
+public:
+  explicit IdleTimer(std::function<void()> tick) : mTick(std::move(tick)) {}
+  ~IdleTimer() { Stop(); }
+  IdleTimer(const IdleTimer&) = delete;
+  IdleTimer& operator=(const IdleTimer&) = delete;
+
+  // Starts ticking on the calling thread's message queue; false when Windows
+  // refused the timer. Running already: true, nothing changes.
+  bool Start();
+  void Stop();
+  bool IsRunning() const { return mTimerId != 0; }
+
+  // The timer's callback (Vst3IdleTimerWin.cpp) runs the tick through this.
+  void Fire() { mTick.Run(); }
+
+private:
+  IdleTick mTick;
+  uintptr_t mTimerId = 0;
 };
 #endif
 

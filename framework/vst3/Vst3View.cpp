@@ -2,9 +2,20 @@
 
 #include <cstring>
 
+#if SMTG_OS_WINDOWS
+#include <windows.h>
+#endif
+
 namespace fw::vst3 {
 
 using namespace Steinberg;
+
+#if SMTG_OS_WINDOWS
+namespace {
+// The frame timer's callback: the timer's id is the view it belongs to.
+void CALLBACK OnFrameTimer(HWND, UINT, UINT_PTR id, DWORD) { reinterpret_cast<EditorView*>(id)->RunFrame(); }
+}  // namespace
+#endif
 
 EditorView::EditorView(FUnknown* owner, ViewContentFactory factory, std::function<void(FUnknown*)> onAttached,
                        std::function<void()> onClose)
@@ -47,10 +58,27 @@ uint32 PLUGIN_API EditorView::release() {
 tresult PLUGIN_API EditorView::isPlatformTypeSupported(FIDString type) {
 #if SMTG_OS_LINUX
   if (type && std::strcmp(type, kPlatformTypeX11EmbedWindowID) == 0) return kResultTrue;
+#elif SMTG_OS_WINDOWS
+  if (type && std::strcmp(type, kPlatformTypeHWND) == 0) return kResultTrue;
 #else
   (void)type;
 #endif
   return kResultFalse;
+}
+
+bool EditorView::OpenWindow(void* parent) {
+  if (!mContent) mContent = mFactory ? mFactory() : nullptr;
+  if (!mContent) return false;
+  mContent->SetContentScale(mContentScale);
+  mContent->requestResize = [this](int w, int h) { return ResizeFromEditor(w, h); };
+  int w = 0, h = 0;
+  mContent->GetSizePx(w, h);
+  mWindow = std::make_unique<platform::EmbeddedWindow>(reinterpret_cast<uintptr_t>(parent), w, h, *mContent);
+  if (!mWindow->IsOpen()) {
+    mWindow.reset();
+    return false;
+  }
+  return true;
 }
 
 tresult PLUGIN_API EditorView::attached(void* parent, FIDString type) {
@@ -63,18 +91,7 @@ tresult PLUGIN_API EditorView::attached(void* parent, FIDString type) {
   if (!mFrame || mFrame->queryInterface(Linux::IRunLoop::iid, reinterpret_cast<void**>(&runLoop)) != kResultOk ||
       !runLoop)
     return kResultFalse;
-  if (!mContent) mContent = mFactory ? mFactory() : nullptr;
-  if (!mContent) {
-    runLoop->release();
-    return kResultFalse;
-  }
-  mContent->SetContentScale(mContentScale);
-  mContent->requestResize = [this](int w, int h) { return ResizeFromEditor(w, h); };
-  int w = 0, h = 0;
-  mContent->GetSizePx(w, h);
-  mWindow = std::make_unique<platform::EmbeddedWindow>(reinterpret_cast<uintptr_t>(parent), w, h, *mContent);
-  if (!mWindow->IsOpen()) {
-    mWindow.reset();
+  if (!OpenWindow(parent)) {
     runLoop->release();
     return kResultFalse;
   }
@@ -85,6 +102,17 @@ tresult PLUGIN_API EditorView::attached(void* parent, FIDString type) {
   }
   mRunLoop = runLoop;
   if (mOnAttached) mOnAttached(runLoop);
+  return kResultOk;
+#elif SMTG_OS_WINDOWS
+  if (!OpenWindow(parent)) return kResultFalse;
+  // The timer belongs to the editor's window, so it ends with it at the latest.
+  const HWND window = reinterpret_cast<HWND>(mWindow->NativeHandle());
+  if (SetTimer(window, reinterpret_cast<UINT_PTR>(this), kFrameIntervalMs, OnFrameTimer) == 0) {
+    mWindow.reset();
+    return kResultFalse;
+  }
+  mTimerWindow = reinterpret_cast<uintptr_t>(window);
+  if (mOnAttached) mOnAttached(nullptr);
   return kResultOk;
 #else
   return kResultFalse;
@@ -102,6 +130,11 @@ void EditorView::Close() {
     mRunLoop->unregisterTimer(this);
     mRunLoop->release();
     mRunLoop = nullptr;
+  }
+#elif SMTG_OS_WINDOWS
+  if (mTimerWindow) {
+    KillTimer(reinterpret_cast<HWND>(mTimerWindow), reinterpret_cast<UINT_PTR>(this));
+    mTimerWindow = 0;
   }
 #endif
   const bool wasOpen = mWindow != nullptr || mContent != nullptr;
@@ -175,12 +208,16 @@ bool EditorView::ResizeFromEditor(int width, int height) {
   return mFrame->resizeView(this, &rect) == kResultOk;
 }
 
-#if SMTG_OS_LINUX
-void PLUGIN_API EditorView::onTimer() {
-  if (!mWindow || !mContent) return;
+void EditorView::RunFrame() {
+  if (!mWindow || !mContent || mInFrame) return;
+  mInFrame = true;
   if (mContent->OnFrame()) mWindow->Repaint();
   mWindow->Idle();
+  mInFrame = false;
 }
+
+#if SMTG_OS_LINUX
+void PLUGIN_API EditorView::onTimer() { RunFrame(); }
 #endif
 
 }  // namespace fw::vst3

@@ -1,7 +1,9 @@
 // The VST 3 editor view: embeds the editor's window in the host's window
-// ("X11EmbedWindowID" on Linux) and drives it from the host's run loop, with
-// no thread of its own: a 33 ms timer reads the window's events and redraws
-// what changed, 30 frames a second.
+// ("X11EmbedWindowID" on Linux, "HWND" on Windows) and drives it with no
+// thread of its own: a 33 ms timer (the host's run loop on Linux, a timer of
+// the editor's window on Windows) reads the window's events and redraws what
+// changed, 30 frames a second. On Windows the host's message loop also
+// delivers the window's messages (mouse, paint) to it directly.
 //
 // Threads: every call comes from the host's main thread.
 #pragma once
@@ -35,9 +37,9 @@ public:
   static constexpr int kFrameIntervalMs = 33;
 
   // owner (the edit controller) is kept alive as long as the view. onAttached
-  // gets the host's run loop (an IRunLoop on Linux) once the window is open;
-  // onClose runs after the editor was dropped. The object starts with one
-  // reference.
+  // (may be empty) gets the host's run loop (an IRunLoop on Linux, null on
+  // Windows) once the window is open; onClose (may be empty) runs after the
+  // editor was dropped. The object starts with one reference.
   EditorView(Steinberg::FUnknown* owner, ViewContentFactory factory, std::function<void(Steinberg::FUnknown* runLoop)> onAttached,
              std::function<void()> onClose);
   EditorView(const EditorView&) = delete;
@@ -72,6 +74,11 @@ public:
   void PLUGIN_API onTimer() override;
 #endif
 
+  // One frame: reads the window's events and redraws when the editor asks.
+  // A frame asked for while one runs (the window's event reading can deliver
+  // the next timer message) is skipped.
+  void RunFrame();
+
   // Tests: the open editor's window, null while not attached.
   platform::EmbeddedWindow* Window() const { return mWindow.get(); }
 
@@ -79,6 +86,8 @@ private:
   ~EditorView();
   void Close();
   bool ResizeFromEditor(int width, int height);
+  // Makes the content (if getSize has not) and opens the window in parent.
+  bool OpenWindow(void* parent);
 
   std::atomic<Steinberg::uint32> mRefCount{1};
   Steinberg::FUnknown* mOwner;
@@ -90,8 +99,12 @@ private:
   std::unique_ptr<IViewContent> mContent;
   std::unique_ptr<platform::EmbeddedWindow> mWindow;
   float mContentScale = 1.f;
+  bool mInFrame = false;
 #if SMTG_OS_LINUX
   Steinberg::Linux::IRunLoop* mRunLoop = nullptr;
+#elif SMTG_OS_WINDOWS
+  // The window that holds the frame timer (the editor's own), 0 when none runs.
+  uintptr_t mTimerWindow = 0;
 #endif
 };
 

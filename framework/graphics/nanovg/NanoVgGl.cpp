@@ -10,9 +10,13 @@
  * travels with the draw call as an otherwise unused blend factor (source alpha
  * factor GL_SRC_ALPHA_SATURATE), which the blend call below translates back to
  * the ordinary source-over factor. */
+#ifdef _WIN32
+#include "WindowsGl.inc"
+#else
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
+#endif
 
 static int vbEvenOddStencil = 0;
 
@@ -30,6 +34,8 @@ static void vbStencilOpSeparate(GLenum face, GLenum sfail, GLenum dpfail, GLenum
 extern "C" {
 #include "nanovg.c"
 
+#undef glBlendFuncSeparate
+#undef glStencilOpSeparate
 #define glBlendFuncSeparate vbBlendFuncSeparate
 #define glStencilOpSeparate vbStencilOpSeparate
 #define NANOVG_GL2_IMPLEMENTATION 1

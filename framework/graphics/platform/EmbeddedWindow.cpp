@@ -1,9 +1,15 @@
 #include "EmbeddedWindow.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <X11/Xlib.h>
+#endif
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "Application.hpp"
 #include "TopLevelWidget.hpp"
@@ -13,6 +19,7 @@
 #include <GL/gl.h>
 
 #include "framework/graphics/nanovg/FillRule.h"
+#include "framework/graphics/nanovg/GlFunctions.h"
 #include "nanovg.h"
 #define NANOVG_GL2 1
 #include "nanovg_gl.h"
@@ -41,14 +48,35 @@ PointerButton ButtonOf(unsigned button) {
   }
 }
 
+#ifdef _WIN32
+// Whether the parent is a window: DGL must not be asked to embed in anything else.
+bool ParentUsable(uintptr_t parent) { return IsWindow(reinterpret_cast<HWND>(parent)) != FALSE; }
+
+HMODULE OwnModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&OwnModule), &module);
+  return module;
+}
+
+// The window class pugl registers for our windows: named after this module's
+// address, so that two copies of the module loaded at once never share a class
+// whose window procedure lives in the other one.
+std::string WindowClassName() {
+  char name[48];
+  std::snprintf(name, sizeof name, "VbDgl-%p", static_cast<void*>(OwnModule()));
+  return name;
+}
+#else
 // Whether an X display can be opened at all: without one, DGL cannot make a
 // window and must not be asked to.
-bool DisplayAvailable() {
+bool ParentUsable(uintptr_t) {
   Display* d = XOpenDisplay(nullptr);
   if (!d) return false;
   XCloseDisplay(d);
   return true;
 }
+#endif
 
 // The one widget of the window: forwards events and draws through NanoVG.
 class ClientWidget final : public VbDgl::TopLevelWidget {
@@ -65,7 +93,7 @@ protected:
     const int w = static_cast<int>(getWidth());
     const int h = static_cast<int>(getHeight());
     if (w <= 0 || h <= 0) return;
-    if (!mVg) mVg = nvgCreateGL2(fw::nvg::kContextFlags);
+    if (!mVg && fw::nvg::LoadGlFunctions()) mVg = nvgCreateGL2(fw::nvg::kContextFlags);
     if (!mVg) return;
     glViewport(0, 0, w, h);
     glClearColor(0.f, 0.f, 0.f, 1.f);
@@ -134,8 +162,11 @@ struct EmbeddedWindow::Impl {
 
 EmbeddedWindow::EmbeddedWindow(uintptr_t parent, int widthPx, int heightPx, WindowClient& client)
     : mImpl(std::make_unique<Impl>()) {
-  if (parent == 0 || widthPx <= 0 || heightPx <= 0 || !DisplayAvailable()) return;
+  if (parent == 0 || widthPx <= 0 || heightPx <= 0 || !ParentUsable(parent)) return;
   mImpl->app = std::make_unique<VbDgl::Application>(false);
+#ifdef _WIN32
+  mImpl->app->setClassName(WindowClassName().c_str());
+#endif
   mImpl->window = std::make_unique<VbDgl::Window>(*mImpl->app, parent, static_cast<unsigned>(widthPx),
                                                   static_cast<unsigned>(heightPx), 1.0, false);
   if (mImpl->window->getNativeWindowHandle() == 0) {
@@ -143,7 +174,7 @@ EmbeddedWindow::EmbeddedWindow(uintptr_t parent, int widthPx, int heightPx, Wind
     return;
   }
   mImpl->widget = std::make_unique<ClientWidget>(*mImpl->window, client);
-  mImpl->widget->setSize(static_cast<unsigned>(widthPx), static_cast<unsigned>(heightPx));
+  SizeWidget(widthPx, heightPx);
   mImpl->window->repaint();
 }
 
@@ -151,7 +182,19 @@ EmbeddedWindow::~EmbeddedWindow() {
   // The widget before its window, the window before its application.
   mImpl->widget.reset();
   mImpl->window.reset();
+  const bool hadApp = mImpl->app != nullptr;
   mImpl->app.reset();
+#ifdef _WIN32
+  // pugl leaves its window class registered; the last window of this module
+  // removes it (while another is open, this fails and leaves it in place).
+  if (hadApp) {
+    const std::string name = WindowClassName();
+    const std::wstring wide(name.begin(), name.end());
+    UnregisterClassW(wide.c_str(), OwnModule());
+  }
+#else
+  (void)hadApp;
+#endif
 }
 
 bool EmbeddedWindow::IsOpen() const { return mImpl->widget != nullptr; }
@@ -171,8 +214,20 @@ void EmbeddedWindow::Repaint() {
 void EmbeddedWindow::SetSize(int widthPx, int heightPx) {
   if (!mImpl->window || widthPx <= 0 || heightPx <= 0) return;
   mImpl->window->setSize(static_cast<unsigned>(widthPx), static_cast<unsigned>(heightPx));
-  mImpl->widget->setSize(static_cast<unsigned>(widthPx), static_cast<unsigned>(heightPx));
+  SizeWidget(widthPx, heightPx);
   mImpl->window->repaint();
+}
+
+void EmbeddedWindow::SizeWidget(int widthPx, int heightPx) {
+  const auto w = static_cast<unsigned>(widthPx), h = static_cast<unsigned>(heightPx);
+  // Sizes the window, which passes its new size on to the widget when the
+  // window system reports it.
+  mImpl->widget->setSize(w, h);
+#ifdef _WIN32
+  // Windows reports nothing for a size the window has already (the one it was
+  // made with), so the widget is given the size itself.
+  mImpl->widget->VbDgl::Widget::setSize(w, h);
+#endif
 }
 
 int EmbeddedWindow::FramesDrawn() const { return mImpl->widget ? mImpl->widget->frames : 0; }

@@ -4,7 +4,9 @@
 //
 // Threads: everything, construction and destruction included, on the thread
 // that owns the host's window (the main thread). Events are read and the
-// window redrawn in Idle(), which the owner calls from the host's run loop.
+// window redrawn in Idle(), which the owner calls from the host's run loop
+// (Linux) or a window timer (Windows; the messages of the window also reach it
+// through the host's own message loop).
 #pragma once
 
 #include <cstdint>
@@ -44,16 +46,16 @@ public:
 
 class EmbeddedWindow {
 public:
-  // Opens a widthPx x heightPx window inside parent (an X11 window id). The
-  // client outlives the window. Check IsOpen(): without a display or an
-  // OpenGL context nothing is shown.
+  // Opens a widthPx x heightPx window inside parent (an X11 window id on
+  // Linux, an HWND on Windows). The client outlives the window. Check
+  // IsOpen(): without a display or an OpenGL context nothing is shown.
   EmbeddedWindow(uintptr_t parent, int widthPx, int heightPx, WindowClient& client);
   ~EmbeddedWindow();
   EmbeddedWindow(const EmbeddedWindow&) = delete;
   EmbeddedWindow& operator=(const EmbeddedWindow&) = delete;
 
   bool IsOpen() const;
-  // The window's own native handle (an X11 window id), 0 when not open.
+  // The window's own native handle (an X11 window id or an HWND), 0 when not open.
   uintptr_t NativeHandle() const;
 
   // Reads the pending events and, when a redraw was asked for, draws.
@@ -66,6 +68,8 @@ public:
   int FramesDrawn() const;
 
 private:
+  void SizeWidget(int widthPx, int heightPx);
+
   struct Impl;
   std::unique_ptr<Impl> mImpl;
 };
