@@ -3,7 +3,9 @@
 // run the same on a desktop, over ssh and in CI.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +30,15 @@ public:
     const pid_t pid = fork();
     if (pid == 0) {
       close(fds[0]);
+      // The server must not outlive a test that dies (a sanitizer stop), and
+      // must not hold the test's output open: the test runner waits for it.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      const int devnull = open("/dev/null", O_RDWR);
+      if (devnull >= 0) {
+        dup2(devnull, STDIN_FILENO);
+        dup2(devnull, STDOUT_FILENO);
+        dup2(devnull, STDERR_FILENO);
+      }
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
              "-noreset", static_cast<char*>(nullptr));
       _exit(127);
