@@ -36,6 +36,13 @@ sigset_t HandledSignals() {
 
 }  // namespace
 
+InterruptionsHeld::InterruptionsHeld() {
+  const sigset_t block = HandledSignals();
+  sigprocmask(SIG_BLOCK, &block, &mOld);
+}
+
+InterruptionsHeld::~InterruptionsHeld() { sigprocmask(SIG_SETMASK, &mOld, nullptr); }
+
 void InstallInterruptionCleanup() {
   struct sigaction action {};
   action.sa_handler = RemoveFileAndEnd;

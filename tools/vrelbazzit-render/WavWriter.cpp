@@ -63,9 +63,15 @@ int CreateTempBeside(const std::string& path, std::string& tempPath, std::string
     std::snprintf(suffix, sizeof suffix, ".tmp-%08x", static_cast<unsigned>(rd()));
     const std::string stem = Utf8Prefix(out.filename().string(), kMaxNameBytes - 1 - std::strlen(suffix));
     tempPath = (dir / ("." + stem + suffix)).string();
-    const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = -1;
+    {
+      // Created and registered for removal as one step, as far as an
+      // interruption can tell.
+      InterruptionsHeld held;
+      fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) SetFileToRemoveOnInterruption(tempPath);
+    }
     if (fd >= 0) {
-      SetFileToRemoveOnInterruption(tempPath);
       // A replaced file keeps its permissions.
       struct stat existing {};
       if (stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) (void)fchmod(fd, existing.st_mode & 07777);
