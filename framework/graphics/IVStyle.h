@@ -53,7 +53,7 @@ struct IVStyle {
   IVStyle WithShowLabel(bool v = true) const { IVStyle s = *this; s.showLabel = v; return s; }
   IVStyle WithShowValue(bool v = true) const { IVStyle s = *this; s.showValue = v; return s; }
   IVStyle WithColor(EVColor c, const IColor& color) const { IVStyle s = *this; s.colorSpec.SetColor(c, color); return s; }
-  IVStyle WithColors(const IVColorSpec& spec) const { IVStyle s = *this; s.colorSpec = spec; return s; }
+  IVStyle WithColors(const IVColorSpec& colors) const { IVStyle s = *this; s.colorSpec = colors; return s; }
   IVStyle WithLabelText(const IText& t) const { IVStyle s = *this; s.labelText = t; return s; }
   IVStyle WithValueText(const IText& t) const { IVStyle s = *this; s.valueText = t; return s; }
   IVStyle WithHideCursor(bool v = true) const { IVStyle s = *this; s.hideCursor = v; return s; }

@@ -534,7 +534,7 @@ void Flatten(const std::vector<Verb>& verbs, const std::vector<Point>& points, f
 
 // ---- style -------------------------------------------------------------------------------
 
-struct PaintSpec {
+struct PaintSource {
   enum class Kind { None, Color, Url, CurrentColor };
   Kind kind = Kind::None;
   Color color;
@@ -544,15 +544,15 @@ struct PaintSpec {
   Color fallback;
 };
 
-PaintSpec BlackPaint() {
-  PaintSpec p;
-  p.kind = PaintSpec::Kind::Color;
+PaintSource BlackPaint() {
+  PaintSource p;
+  p.kind = PaintSource::Kind::Color;
   return p;
 }
 
 struct Style {
-  PaintSpec fill = BlackPaint();
-  PaintSpec stroke;
+  PaintSource fill = BlackPaint();
+  PaintSource stroke;
   float fillOpacity = 1, strokeOpacity = 1;
   float opacity = 1;  // product of the element's and its ancestors' opacity
   float strokeWidth = 1, miterLimit = 4, dashOffset = 0;
@@ -564,15 +564,15 @@ struct Style {
   bool visible = true;
 };
 
-bool ParsePaint(std::string_view text, PaintSpec& out) {
+bool ParsePaint(std::string_view text, PaintSource& out) {
   std::string_view s = Trim(text);
   if (s == "none") {
-    out = PaintSpec{};
+    out = PaintSource{};
     return true;
   }
   if (s == "currentColor") {
-    out = PaintSpec{};
-    out.kind = PaintSpec::Kind::CurrentColor;
+    out = PaintSource{};
+    out.kind = PaintSource::Kind::CurrentColor;
     return true;
   }
   if (s.substr(0, 4) == "url(") {
@@ -582,8 +582,8 @@ bool ParsePaint(std::string_view text, PaintSpec& out) {
     if (ref.size() >= 2 && (ref.front() == '"' || ref.front() == '\'') && ref.back() == ref.front())
       ref = ref.substr(1, ref.size() - 2);
     if (ref.empty() || ref.front() != '#') return false;
-    PaintSpec p;
-    p.kind = PaintSpec::Kind::Url;
+    PaintSource p;
+    p.kind = PaintSource::Kind::Url;
     p.url = std::string(ref.substr(1));
     std::string_view rest = Trim(s.substr(close + 1));
     if (!rest.empty()) {
@@ -601,8 +601,8 @@ bool ParsePaint(std::string_view text, PaintSpec& out) {
   }
   Color c;
   if (!ParseColor(s, c)) return false;
-  out = PaintSpec{};
-  out.kind = PaintSpec::Kind::Color;
+  out = PaintSource{};
+  out.kind = PaintSource::Kind::Color;
   out.color = c;
   return true;
 }
@@ -926,19 +926,19 @@ class Builder {
   }
 
   // The paint a shape gets from its style's fill or stroke.
-  Paint ResolvePaint(const PaintSpec& spec, const Style& st, float opacity, std::string& error, bool& failed) {
+  Paint ResolvePaint(const PaintSource& source, const Style& st, float opacity, std::string& error, bool& failed) {
     Paint p;
-    switch (spec.kind) {
-      case PaintSpec::Kind::None:
+    switch (source.kind) {
+      case PaintSource::Kind::None:
         return p;
-      case PaintSpec::Kind::Color:
-      case PaintSpec::Kind::CurrentColor:
+      case PaintSource::Kind::Color:
+      case PaintSource::Kind::CurrentColor:
         p.kind = Paint::Kind::Color;
-        p.color = spec.kind == PaintSpec::Kind::Color ? spec.color : st.color;
+        p.color = source.kind == PaintSource::Kind::Color ? source.color : st.color;
         p.color.a *= opacity;
         return p;
-      case PaintSpec::Kind::Url: {
-        auto it = ids_.find(spec.url);
+      case PaintSource::Kind::Url: {
+        auto it = ids_.find(source.url);
         const int g = it == ids_.end() ? -1 : GradientFor(it->second, error, failed);
         if (g == -2) {  // a gradient without stops paints nothing
           return p;
@@ -956,9 +956,9 @@ class Builder {
           }
           return p;
         }
-        if (spec.hasFallback && !spec.fallbackIsNone) {
+        if (source.hasFallback && !source.fallbackIsNone) {
           p.kind = Paint::Kind::Color;
-          p.color = spec.fallback;
+          p.color = source.fallback;
           p.color.a *= opacity;
         }
         return p;

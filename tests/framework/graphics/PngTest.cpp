@@ -61,13 +61,13 @@ Bytes Zlib(const Bytes& raw) {
   return z;
 }
 
-struct PngSpec {
+struct PngLayout {
   int width, height, depth, colorType;
   std::vector<Bytes> rows;  // packed samples of each row, without the filter byte
   Bytes palette, transparency;
 };
 
-Bytes MakePng(const PngSpec& s) {
+Bytes MakePng(const PngLayout& s) {
   Bytes png = "\x89PNG\r\n\x1a\n";
   Bytes ihdr;
   Put32(ihdr, static_cast<std::uint32_t>(s.width));
@@ -96,7 +96,7 @@ using Px = std::array<int, 4>;
 TEST(Png, EveryColourTypeAndDepthDecodesToItsRgba) {
   struct Case {
     const char* name;
-    PngSpec spec;
+    PngLayout layout;
     std::vector<Px> want;  // 2 x 2, row by row
   };
   const std::vector<Case> cases = {
@@ -128,7 +128,7 @@ TEST(Png, EveryColourTypeAndDepthDecodesToItsRgba) {
   };
   for (const Case& c : cases) {
     std::string error;
-    const fw::image::Rgba8Image img = fw::image::DecodePng(MakePng(c.spec), &error);
+    const fw::image::Rgba8Image img = fw::image::DecodePng(MakePng(c.layout), &error);
     ASSERT_TRUE(img.Valid()) << c.name << ": " << error;
     ASSERT_EQ(img.width, 2) << c.name;
     ASSERT_EQ(img.height, 2) << c.name;
@@ -140,17 +140,17 @@ TEST(Png, EveryColourTypeAndDepthDecodesToItsRgba) {
 }
 
 TEST(Png, BrokenOrOversizedFilesAreInvalidWithAReason) {
-  const PngSpec ok{2, 2, 8, 0, {B({1, 2}), B({3, 4})}, "", ""};
+  const PngLayout ok{2, 2, 8, 0, {B({1, 2}), B({3, 4})}, "", ""};
   const Bytes good = MakePng(ok);
-  PngSpec huge = ok;
+  PngLayout huge = ok;
   huge.width = 100000;
   huge.height = 100000;
-  PngSpec wide = ok;
+  PngLayout wide = ok;
   wide.width = fw::image::kMaxSide + 1;
   wide.height = 1;
-  PngSpec zero = ok;
+  PngLayout zero = ok;
   zero.width = 0;
-  PngSpec badDepth = ok;
+  PngLayout badDepth = ok;
   badDepth.depth = 3;
   Bytes noData = "\x89PNG\r\n\x1a\n";
   noData += good.substr(8, 25);  // the IHDR chunk only
