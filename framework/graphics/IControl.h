@@ -105,6 +105,12 @@ public:
   const char* GetTooltip() const { return mTooltip.c_str(); }
   bool HasTooltip() const { return !mTooltip.empty(); }
   bool GetMouseIsOver() const { return mMouseIsOver; }
+  // A control that draws the same picture until it is marked dirty (a panel,
+  // a faceplate image). The editor's leading run of such controls (attach
+  // order) is kept as one picture where the backend can, and drawn again only
+  // when one of them is dirty, hidden, shown or moved, or the scale changes.
+  void SetInBackgroundLayer(bool v) { mInBackgroundLayer = v; }
+  bool InBackgroundLayer() const { return mInBackgroundLayer; }
   // Controls that ignore the mouse let clicks through to those below.
   void SetIgnoreMouse(bool ignore) { mIgnoreMouse = ignore; }
   bool GetIgnoreMouse() const { return mIgnoreMouse; }
@@ -144,6 +150,7 @@ private:
   bool mDirty = true;
   bool mIgnoreMouse = false;
   bool mDblAsSingleClick = false;
+  bool mInBackgroundLayer = false;
 };
 
 // A string drawn in a rectangle, over an optional background fill. Ignores the mouse.

@@ -157,7 +157,9 @@ IControl* IGraphics::AttachControl(IControl* control, int ctrlTag, const char* g
 }
 
 void IGraphics::AttachPanelBackground(const IPattern& pattern) {
-  InsertControl(0, new IPanelControl(GetBounds(), pattern), kNoTag, "");
+  auto* panel = new IPanelControl(GetBounds(), pattern);
+  panel->SetInBackgroundLayer(true);
+  InsertControl(0, panel, kNoTag, "");
 }
 
 IControl* IGraphics::GetControl(int idx) const {
@@ -283,12 +285,24 @@ bool IGraphics::IsDirty(IRECT& region) const {
 }
 
 void IGraphics::Draw(const IRECT& region) {
+  ClearDirtyMarks();
+  DrawControls(region, 0, NControls(), true);
+}
+
+void IGraphics::ClearDirtyMarks() {
   FreeRemovedControls();
-  // Marks are cleared first: whatever a control marks while drawing is drawn next frame.
   for (auto& c : mControls) c->ClearDirty();
   if (mCornerResizer) mCornerResizer->ClearDirty();
   mExtraDirty = IRECT();
+}
 
+int IGraphics::NBackgroundLayerControls() const {
+  int n = 0;
+  while (n < NControls() && mControls[static_cast<size_t>(n)]->InBackgroundLayer()) ++n;
+  return n;
+}
+
+void IGraphics::DrawControls(const IRECT& region, int first, int end, bool overlays) {
   const IRECT area = region.Intersect(GetBounds());
   if (area.Empty()) return;
   BeginFrame();
@@ -299,9 +313,10 @@ void IGraphics::Draw(const IRECT& region) {
     SetClipRegion(area);
     c.Draw(*this);
   };
-  for (size_t i = 0; i < mControls.size(); ++i) drawOne(*mControls[i]);
-  if (mCornerResizer) drawOne(*mCornerResizer);
-  if (!mTooltipText.empty() && mTooltipRECT.Intersects(area)) {
+  end = std::min(end, NControls());
+  for (int i = std::max(first, 0); i < end; ++i) drawOne(*mControls[static_cast<size_t>(i)]);
+  if (overlays && mCornerResizer) drawOne(*mCornerResizer);
+  if (overlays && !mTooltipText.empty() && mTooltipRECT.Intersects(area)) {
     mTransformStates.clear();
     PathTransformReset();
     SetClipRegion(area);

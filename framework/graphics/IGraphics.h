@@ -128,6 +128,9 @@ public:
   // Repaints a region: every visible control overlapping it, in attach order,
   // then the corner resizer and the tooltip; clears every dirty mark.
   void Draw(const IRECT& region);
+  // The number of leading controls (attach order) that are in the background
+  // layer (IControl::SetInBackgroundLayer).
+  int NBackgroundLayerControls() const;
 
   // ---- Mouse (design units) -----------------------------------------------------------------
   // Every control on a pressed button is asked in reverse attach order (the
@@ -271,6 +274,13 @@ protected:
   virtual void SetClipRegion(const IRECT& bounds) = 0;
   virtual void BeginFrame() {}
   virtual void EndFrame() {}
+  // Draw in two steps, for a backend that keeps some controls as a picture:
+  // ClearDirtyMarks() first (whatever a control marks while drawing is drawn
+  // next frame), then DrawControls for the controls [first, end) overlapping
+  // the region, with the corner resizer and the tooltip after them when
+  // `overlays` is true.
+  void ClearDirtyMarks();
+  void DrawControls(const IRECT& region, int first, int end, bool overlays);
   virtual void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) = 0;
   // Default: an estimate of half the text size per byte, one size high.
   virtual float DoMeasureText(const IText& text, const char* str, float& height) const;

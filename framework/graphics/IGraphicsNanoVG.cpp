@@ -77,6 +77,8 @@ void IGraphicsNanoVG::UseContext(NVGcontext* vg) {
   for (Font& f : mFonts) f.handle = kNoHandle;
   for (Bitmap& b : mBitmaps) b.handle = kNoHandle;
   for (SvgTextures& s : mSvgTextures) s.textures->Abandon();
+  mLayer.Abandon();
+  mFrame.Abandon();
   mLastVg = vg;
 }
 
@@ -98,11 +100,96 @@ void IGraphicsNanoVG::Paint(NVGcontext* vg, int widthPx, int heightPx) {
                                     }),
                      mSvgTextures.end());
   mVg = vg;
-  nvgSave(vg);
-  nvgScissor(vg, 0.f, 0.f, static_cast<float>(widthPx), static_cast<float>(heightPx));
-  Draw(GetBounds());
-  nvgRestore(vg);
+  IRECT dirty;
+  IsDirty(dirty);
+  const bool layers = nvg::LayersEnabled();
+  const int layered = layers ? NBackgroundLayerControls() : 0;
+  const bool backgroundStale = layered > 0 && BackgroundLayerStale(layered, widthPx, heightPx);
+  const bool frameStale = !mFrame.Valid() || mFrame.Width() != widthPx || mFrame.Height() != heightPx ||
+                          mFrameScale != BaseScale() || backgroundStale;
+  ClearDirtyMarks();
+  if (!layers || !PaintThroughLayers(widthPx, heightPx, layered, backgroundStale, frameStale ? GetBounds() : dirty)) {
+    // Drawn directly: neither layer shows anything current afterwards.
+    mLayerEntries.clear();
+    mFrame.Release();
+    DrawRegion(0, 0, widthPx, heightPx, widthPx, heightPx, 0);
+  }
   mVg = nullptr;
+}
+
+// Each pass is a NanoVG frame of its own: NanoVG draws at the end of a frame,
+// into the framebuffer bound then. The caller's frame holds nothing yet when
+// the first pass starts and is begun again, empty, after each.
+template <typename DrawPass>
+void IGraphicsNanoVG::RenderPass(int widthPx, int heightPx, DrawPass draw) {
+  nvgCancelFrame(mVg);
+  nvgBeginFrame(mVg, static_cast<float>(widthPx), static_cast<float>(heightPx), 1.f);
+  draw();
+  nvgEndFrame(mVg);
+  nvgBeginFrame(mVg, static_cast<float>(widthPx), static_cast<float>(heightPx), 1.f);
+}
+
+bool IGraphicsNanoVG::PaintThroughLayers(int widthPx, int heightPx, int layered, bool backgroundStale,
+                                         const IRECT& region) {
+  // The background picture: drawn again only when its controls changed.
+  if (layered > 0 && backgroundStale) {
+    if (!mLayer.Begin(widthPx, heightPx)) return false;
+    RenderPass(widthPx, heightPx, [&] { DrawRegion(0, 0, widthPx, heightPx, widthPx, heightPx, 0, layered, false); });
+    mLayer.End();
+    ++mLayerDraws;
+  } else if (layered == 0 && mLayer.Valid()) {
+    mLayer.Release();
+    mLayerEntries.clear();
+  }
+  // The window's picture: only the region that changed is drawn again, from
+  // whole pixels (so no edge is blended twice) with a pixel of margin for the
+  // anti-aliased edges of shapes that touch a control's bounds.
+  if (!mFrame.Begin(widthPx, heightPx, false)) return false;
+  const float k = BaseScale();
+  const int x0 = std::clamp(static_cast<int>(std::floor(region.L * k)) - 1, 0, widthPx);
+  const int y0 = std::clamp(static_cast<int>(std::floor(region.T * k)) - 1, 0, heightPx);
+  const int x1 = std::clamp(static_cast<int>(std::ceil(region.R * k)) + 1, 0, widthPx);
+  const int y1 = std::clamp(static_cast<int>(std::ceil(region.B * k)) + 1, 0, heightPx);
+  if (!region.Empty() && x1 > x0 && y1 > y0) {
+    if (layered > 0) mLayer.BlitRect(x0, y0, x1 - x0, y1 - y0);
+    else nvg::ClearRect(x0, y0, x1 - x0, y1 - y0, heightPx);
+    RenderPass(widthPx, heightPx, [&] { DrawRegion(x0, y0, x1, y1, widthPx, heightPx, layered); });
+    ++mFrameDraws;
+  }
+  mFrame.End();
+  mFrameScale = k;
+  mFrame.Blit();
+  return true;
+}
+
+void IGraphicsNanoVG::DrawRegion(int x0, int y0, int x1, int y1, int widthPx, int heightPx, int first, int end,
+                                 bool overlays) {
+  const float k = BaseScale();
+  const bool whole = x0 == 0 && y0 == 0 && x1 == widthPx && y1 == heightPx;
+  const IRECT area = whole ? GetBounds()
+                           : IRECT(static_cast<float>(x0) / k, static_cast<float>(y0) / k, static_cast<float>(x1) / k,
+                                   static_cast<float>(y1) / k);
+  nvgSave(mVg);
+  nvgScissor(mVg, static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1 - x0),
+             static_cast<float>(y1 - y0));
+  DrawControls(area, first, end < 0 ? NControls() : end, overlays);
+  nvgRestore(mVg);
+}
+
+bool IGraphicsNanoVG::BackgroundLayerStale(int count, int widthPx, int heightPx) {
+  bool stale = !mLayer.Valid() || mLayer.Width() != widthPx || mLayer.Height() != heightPx ||
+               mLayerScale != BaseScale() || mLayerFontsChanged ||
+               mLayerEntries.size() != static_cast<std::size_t>(count);
+  mLayerEntries.resize(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const IControl* c = GetControl(i);
+    LayerEntry& e = mLayerEntries[static_cast<std::size_t>(i)];
+    if (c->IsDirty() || e.control != c || e.hidden != c->IsHidden() || !(e.rect == c->GetRECT())) stale = true;
+    e = LayerEntry{c, c->IsHidden(), c->GetRECT()};
+  }
+  mLayerScale = BaseScale();
+  mLayerFontsChanged = false;
+  return stale;
 }
 
 void IGraphicsNanoVG::RequestResize(float scale, int windowWidth, int windowHeight) {
@@ -131,6 +218,7 @@ bool IGraphicsNanoVG::LoadFont(const char* fontID, const char* fileName) {
     return false;
   }
   mFonts.push_back(Font{fontID, std::move(bytes), kNoHandle});
+  mLayerFontsChanged = true;  // text in the layer may have been drawn without it
   return true;
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "IGraphics.h"
+#include "framework/graphics/nanovg/Layer.h"
 
 struct NVGcontext;
 
@@ -31,9 +32,19 @@ public:
   IGraphicsNanoVG(IPlugBase* delegate, int width, int height, int fps = DEFAULT_FPS, float scale = 1.f);
   ~IGraphicsNanoVG() override;
 
-  // Draws the whole editor into a begun NanoVG frame whose unit is one pixel
-  // (widthPx x heightPx), at the draw scale times the screen scale.
+  // Paints the whole editor into a begun NanoVG frame whose unit is one pixel
+  // (widthPx x heightPx), at the draw scale times the screen scale, over a
+  // target just cleared. The OpenGL context of vg must be current: the
+  // editor keeps its picture in layers of it (fw::nvg::Layer) and copies it
+  // in. Only the dirty region is drawn again (IsDirty); the leading
+  // background controls have a layer of their own, drawn again only when
+  // they change. Without layers everything is drawn directly.
   void Paint(NVGcontext* vg, int widthPx, int heightPx);
+  // How many times the background layer and the window's picture have been
+  // drawn into (for tests and benchmarks; a frame that only copies does not
+  // count).
+  int BackgroundLayerDraws() const { return mLayerDraws; }
+  int FrameDraws() const { return mFrameDraws; }
 
   // The platform's answer to the editor asking for a new scale: asks the host
   // for the window size and applies the scale (SetScale) when granted. Without
@@ -83,6 +94,17 @@ private:
 
   // Forgets everything made in the earlier context and adopts vg.
   void UseContext(NVGcontext* vg);
+  // Whether the layer no longer shows the leading `count` background
+  // controls as they are now (read before the dirty marks are cleared).
+  bool BackgroundLayerStale(int count, int widthPx, int heightPx);
+  // Paints through the layers; false when the context has none.
+  bool PaintThroughLayers(int widthPx, int heightPx, int layered, bool backgroundStale, const IRECT& region);
+  template <typename DrawPass>
+  void RenderPass(int widthPx, int heightPx, DrawPass draw);
+  // Draws controls [first, end) (end -1: all) over the pixel rectangle
+  // (x0, y0)-(x1, y1) of a widthPx x heightPx target, clipped to it.
+  void DrawRegion(int x0, int y0, int x1, int y1, int widthPx, int heightPx, int first, int end = -1,
+                  bool overlays = true);
   int FontHandle(const std::string& fontID) const;  // -1 when none can draw
   void ApplyBlend(const IBlend* blend, bool evenOdd);
   float BaseScale() const { return GetDrawScale() * GetScreenScale(); }
@@ -93,6 +115,21 @@ private:
   std::vector<Bitmap> mBitmaps;     // IBitmap id = index + 1
   std::vector<SvgTextures> mSvgTextures;
   ResizeHandler mResizeHandler;
+
+  // What the background layer shows: its controls as they were drawn.
+  struct LayerEntry {
+    const IControl* control;
+    bool hidden;
+    IRECT rect;
+  };
+  nvg::Layer mLayer;  // the background controls
+  nvg::Layer mFrame;  // the window's picture
+  float mFrameScale = 0.f;
+  int mFrameDraws = 0;
+  std::vector<LayerEntry> mLayerEntries;
+  float mLayerScale = 0.f;
+  bool mLayerFontsChanged = false;
+  int mLayerDraws = 0;
 };
 
 }  // namespace fw

@@ -12,6 +12,11 @@ namespace fw::nvg {
 // are painted once.
 inline constexpr int kContextFlags = 1 << 0 /* NVG_ANTIALIAS */ | 1 << 1 /* NVG_STENCIL_STROKES */;
 
+// Whether NanoVG contexts created from now on draw each paint with a fragment
+// program of its own (the default) or with NanoVG's single program; both
+// paint the same pixels. Tests compare the two.
+void SetShaderVariants(bool enabled);
+
 // Following fills use the even-odd rule (true) or NanoVG's non-zero rule
 // (false); both paint with ordinary source-over blending.
 inline void SetEvenOddFill(NVGcontext* ctx, bool evenOdd) {

@@ -9,7 +9,11 @@
  * non-zero exactly when it was covered an odd number of times. The mark
  * travels with the draw call as an otherwise unused blend factor (source alpha
  * factor GL_SRC_ALPHA_SATURATE), which the blend call below translates back to
- * the ordinary source-over factor. */
+ * the ordinary source-over factor.
+ *
+ * The back end's program calls are routed through ShaderVariants.inc, which
+ * draws each paint with a fragment program of its own. Layer.inc keeps a
+ * picture in an offscreen framebuffer (fw::nvg::Layer). */
 #ifdef _WIN32
 #include "WindowsGl.inc"
 #else
@@ -17,6 +21,9 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #endif
+
+#include "ShaderVariants.inc"
+#include "Layer.inc"
 
 static int vbEvenOddStencil = 0;
 
@@ -38,6 +45,22 @@ extern "C" {
 #undef glStencilOpSeparate
 #define glBlendFuncSeparate vbBlendFuncSeparate
 #define glStencilOpSeparate vbStencilOpSeparate
+#undef glShaderSource
+#undef glLinkProgram
+#undef glDeleteProgram
+#undef glUseProgram
+#undef glUniform1i
+#undef glUniform2fv
+#undef glUniform4fv
+/* Each expands where the back end has its shader record (`shader`) or its
+ * context (`gl`) at hand. */
+#define glShaderSource(s, n, str, len) vbShaderSource(shader, s, n, str, len)
+#define glLinkProgram(p) vbLinkProgram(shader, p)
+#define glDeleteProgram(p) vbDeleteProgram(shader, p)
+#define glUseProgram(p) vbUseProgram(&gl->shader, p)
+#define glUniform1i(l, v) vbUniform1i(&gl->shader, l, v)
+#define glUniform2fv(l, n, v) vbUniform2fv(&gl->shader, l, n, v)
+#define glUniform4fv(l, n, v) vbUniform4fv(&gl->shader, l, n, v)
 #define NANOVG_GL2_IMPLEMENTATION 1
 #include "nanovg_gl.h"
 }

@@ -60,7 +60,7 @@ void OffscreenCanvas::Destroy() {
     if (surface_) eglDestroySurface(display, static_cast<EGLSurface>(surface_));
   }
   // The display stays initialised: other canvases of the process may use it.
-  context_ = surface_ = display_ = nullptr;
+  context_ = surface_ = display_ = config_ = nullptr;
   width_ = height_ = 0;
 }
 
@@ -84,6 +84,7 @@ bool OffscreenCanvas::Create(int width, int height, std::string* error) {
   EGLint count = 0;
   if (!eglChooseConfig(display, configAttribs, &config, 1, &count) || count < 1)
     return Fail(error, EglError("choosing an RGBA8 + stencil pbuffer configuration"));
+  config_ = config;
   const EGLint surfaceAttribs[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
   EGLSurface surface = eglCreatePbufferSurface(display, config, surfaceAttribs);
   if (surface == EGL_NO_SURFACE) return Fail(error, EglError("eglCreatePbufferSurface"));
@@ -94,6 +95,24 @@ bool OffscreenCanvas::Create(int width, int height, std::string* error) {
   if (!eglMakeCurrent(display, surface, surface, context)) return Fail(error, EglError("eglMakeCurrent"));
   vg_ = nvgCreateGL2(fw::nvg::kContextFlags);
   if (vg_ == nullptr) return Fail(error, "NanoVG could not set up its OpenGL 2 renderer");
+  width_ = width;
+  height_ = height;
+  return true;
+}
+
+bool OffscreenCanvas::Resize(int width, int height, std::string* error) {
+  if (!vg_) return Fail(error, "no canvas to resize");
+  if (width <= 0 || height <= 0) return Fail(error, "canvas size must be positive");
+  auto display = static_cast<EGLDisplay>(display_);
+  const EGLint surfaceAttribs[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+  EGLSurface surface = eglCreatePbufferSurface(display, static_cast<EGLConfig>(config_), surfaceAttribs);
+  if (surface == EGL_NO_SURFACE) return Fail(error, EglError("eglCreatePbufferSurface"));
+  if (!eglMakeCurrent(display, surface, surface, static_cast<EGLContext>(context_))) {
+    eglDestroySurface(display, surface);
+    return Fail(error, EglError("eglMakeCurrent"));
+  }
+  eglDestroySurface(display, static_cast<EGLSurface>(surface_));
+  surface_ = surface;
   width_ = width;
   height_ = height;
   return true;

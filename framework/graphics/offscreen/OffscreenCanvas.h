@@ -23,6 +23,10 @@ class OffscreenCanvas {
   // thread; false with a one-line reason when no context can be made.
   bool Create(int width, int height, std::string* error = nullptr);
 
+  // A new surface size for the same context (what lives in the context
+  // stays, as when a window is resized); false with a one-line reason.
+  bool Resize(int width, int height, std::string* error = nullptr);
+
   NVGcontext* Vg() const { return vg_; }
   int Width() const { return width_; }
   int Height() const { return height_; }
@@ -42,6 +46,7 @@ class OffscreenCanvas {
   void* display_ = nullptr;
   void* surface_ = nullptr;
   void* context_ = nullptr;
+  void* config_ = nullptr;
   NVGcontext* vg_ = nullptr;
   int width_ = 0, height_ = 0;
 };
