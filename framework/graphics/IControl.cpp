@@ -196,6 +196,14 @@ ICornerResizerControl::ICornerResizerControl(const IRECT& graphicsBounds, float 
 void ICornerResizerControl::Draw(IGraphics& g) {
   const IColor& c = mDragging ? mDragColor : (mMouseIsOver ? mMouseOverColor : mColor);
   g.FillTriangle(c, mRECT.L, mRECT.B, mRECT.R, mRECT.T, mRECT.R, mRECT.B);
+  // The grip: three diagonal ridges in the colour made opaque, so the corner
+  // reads as a handle on any background.
+  const IColor ridge = c.WithOpacity(1.f);
+  const float w = mRECT.W();
+  for (int i = 1; i <= 3; ++i) {
+    const float d = w * 0.25f * static_cast<float>(i);
+    g.DrawLine(ridge, mRECT.R - d, mRECT.B - 1.f, mRECT.R - 1.f, mRECT.B - d, nullptr, std::max(1.f, w * 0.075f));
+  }
 }
 
 void ICornerResizerControl::OnMouseDown(float x, float y, const IMouseMod& mod) {
