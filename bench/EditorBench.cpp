@@ -58,8 +58,9 @@ std::unique_ptr<fw::IGraphicsNanoVG> OpenEditor(const std::vector<std::string>& 
   return g;
 }
 
+// As the editor's window paints: the colour cleared, the stencil left alone.
 void Paint(fw::offscreen::OffscreenCanvas& canvas, fw::IGraphicsNanoVG& g) {
-  canvas.BeginFrame();
+  canvas.BeginFrame(false);
   g.Paint(canvas.Vg(), canvas.Width(), canvas.Height());
   canvas.EndFrame();  // waits for the drawing to finish
 }

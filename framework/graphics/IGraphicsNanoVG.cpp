@@ -109,9 +109,11 @@ void IGraphicsNanoVG::Paint(NVGcontext* vg, int widthPx, int heightPx) {
                           mFrameScale != BaseScale() || backgroundStale;
   ClearDirtyMarks();
   if (!layers || !PaintThroughLayers(widthPx, heightPx, layered, backgroundStale, frameStale ? GetBounds() : dirty)) {
-    // Drawn directly: neither layer shows anything current afterwards.
+    // Drawn directly: neither layer shows anything current afterwards. The
+    // target's stencil must start at zero for NanoVG's fills.
     mLayerEntries.clear();
     mFrame.Release();
+    nvg::ClearRect(0, 0, widthPx, heightPx, heightPx);
     DrawRegion(0, 0, widthPx, heightPx, widthPx, heightPx, 0);
   }
   mVg = nullptr;

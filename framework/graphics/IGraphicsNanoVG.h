@@ -33,8 +33,9 @@ public:
   ~IGraphicsNanoVG() override;
 
   // Paints the whole editor into a begun NanoVG frame whose unit is one pixel
-  // (widthPx x heightPx), at the draw scale times the screen scale, over a
-  // target just cleared. The OpenGL context of vg must be current: the
+  // (widthPx x heightPx), at the draw scale times the screen scale: every
+  // pixel of the target, whatever it held; where nothing is drawn, the
+  // context's current clear colour. The OpenGL context of vg must be current: the
   // editor keeps its picture in layers of it (fw::nvg::Layer) and copies it
   // in. Only the dirty region is drawn again (IsDirty); the leading
   // background controls have a layer of their own, drawn again only when

@@ -118,13 +118,13 @@ bool OffscreenCanvas::Resize(int width, int height, std::string* error) {
   return true;
 }
 
-void OffscreenCanvas::BeginFrame() {
+void OffscreenCanvas::BeginFrame(bool clearStencil) {
   eglMakeCurrent(static_cast<EGLDisplay>(display_), static_cast<EGLSurface>(surface_),
                  static_cast<EGLSurface>(surface_), static_cast<EGLContext>(context_));
   glViewport(0, 0, width_, height_);
   glClearColor(0, 0, 0, 0);
   glClearStencil(0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  glClear(clearStencil ? GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT : GL_COLOR_BUFFER_BIT);
   nvgBeginFrame(vg_, static_cast<float>(width_), static_cast<float>(height_), 1.f);
 }
 

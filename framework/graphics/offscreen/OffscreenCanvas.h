@@ -32,8 +32,9 @@ class OffscreenCanvas {
   int Height() const { return height_; }
 
   // Clears to transparent black and starts a NanoVG frame of Width() x Height()
-  // units at one pixel per unit.
-  void BeginFrame();
+  // units at one pixel per unit. Without `clearStencil` the stencil keeps
+  // what it had (as an editor window's does: the editor clears it itself).
+  void BeginFrame(bool clearStencil = true);
   void EndFrame();
 
   // The pixels, top row first, RGBA with premultiplied alpha as drawn.

@@ -96,8 +96,10 @@ protected:
     if (!mVg && fw::nvg::LoadGlFunctions()) mVg = nvgCreateGL2(fw::nvg::kContextFlags);
     if (!mVg) return;
     glViewport(0, 0, w, h);
+    // The colour only: the content paints through its own layers, and clears
+    // the stencil itself when it draws here directly.
     glClearColor(0.f, 0.f, 0.f, 1.f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glClear(GL_COLOR_BUFFER_BIT);
     nvgBeginFrame(mVg, static_cast<float>(w), static_cast<float>(h), 1.f);
     mClient.OnDraw(mVg, w, h);
     nvgEndFrame(mVg);
