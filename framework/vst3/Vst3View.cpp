@@ -3,7 +3,7 @@
 #include <cstring>
 
 #if SMTG_OS_WINDOWS
-#include <windows.h>
+#include "framework/graphics/platform/WinApi.h"
 #endif
 
 namespace fw::vst3 {
