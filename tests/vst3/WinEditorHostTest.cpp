@@ -17,6 +17,7 @@
 
 #include "Host.h"
 #include "WinWindowSupport.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
 namespace vst3test {
 namespace {
@@ -263,13 +264,9 @@ TEST_F(WinEditorTest, ShowsThePlaceholderPageOfTheCaseSkin) {
   EXPECT_EQ(host.ChildWindows(), 0);
 }
 
-TEST_F(WinEditorTest, ScalesWhenItsCornerIsDraggedThroughTheWindowsMessages) {
-  OpenEditor editor(instance, host, frame);
-  ASSERT_TRUE(editor.Ok());
-  editor.WaitForPage(kCase.background);
-  // The corner resizer, dragged from (1190, 890) to (893, 668): the window
-  // shrinks to about three quarters (900 x 675).
-  const HWND w = editor.Window();
+// The corner resizer, dragged through the window's messages from (1190, 890)
+// to (893, 668), the way the system delivers a drag.
+void DragCorner(HWND w) {
   PostMessageW(w, WM_MOUSEMOVE, 0, MAKELPARAM(1190, 890));
   Pump(50);
   PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1190, 890));
@@ -279,23 +276,52 @@ TEST_F(WinEditorTest, ScalesWhenItsCornerIsDraggedThroughTheWindowsMessages) {
     Pump(50);
   }
   PostMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(893, 668));
-  // The background at (100, 300) x 0.75 in a frame of the new size.
-  const Picture p = WaitForFrame(w, 900, 675, 75, 225, kCase.background);
-  EXPECT_GE(frame.resizes, 1) << "the resizer asked the host for a new size";
-  ViewRect size;
-  ASSERT_EQ(editor.View()->getSize(&size), kResultOk);
-  EXPECT_NEAR(size.getWidth(), 900, 3);
-  EXPECT_NEAR(size.getHeight(), 675, 3);
-  RECT client = {};
-  GetClientRect(w, &client);
-  EXPECT_EQ(client.right, size.getWidth()) << "the window follows the host's onSize";
-  EXPECT_EQ(client.bottom, size.getHeight());
-  EXPECT_EQ(p.width, client.right) << "a frame of the new size was drawn";
-  EXPECT_EQ(p.height, client.bottom);
-  // The label's box at (304, 414) x 0.75, the background at (100, 300) x 0.75.
-  EXPECT_LE(Distance(p.At(229, 311), kCase.panel), kTolerance) << "the label's box: " << Hex(p.At(229, 311));
-  EXPECT_LE(Distance(p.At(75, 225), kCase.background), kTolerance) << "the background: " << Hex(p.At(75, 225));
-  EXPECT_EQ(editor.Close(), 0u);
+}
+
+TEST_F(WinEditorTest, ScalesToThreeQuartersByItsCornerOrByTheHostsContentScale) {
+  // Both end at about 900 x 675 pixels: the drag as three quarters of the
+  // editor's scale, the host's content scale 0.75 (a screen at 72 dpi) as
+  // three quarters of every pixel.
+  struct Case {
+    const char* name;
+    bool drag;
+  };
+  for (const Case& c : {Case{"the corner dragged", true}, Case{"content scale 0.75", false}}) {
+    SCOPED_TRACE(c.name);
+    Frame caseFrame;
+    OpenEditor editor(instance, host, caseFrame);
+    ASSERT_TRUE(editor.Ok());
+    editor.WaitForPage(kCase.background);
+    const HWND w = editor.Window();
+    if (c.drag) {
+      DragCorner(w);
+    } else {
+      // As hosts do: through the view's content scale interface.
+      IPlugViewContentScaleSupport* scaling = nullptr;
+      ASSERT_EQ(editor.View()->queryInterface(IPlugViewContentScaleSupport::iid, reinterpret_cast<void**>(&scaling)),
+                kResultOk);
+      EXPECT_EQ(scaling->setContentScaleFactor(0.75f), kResultOk);
+      scaling->release();
+    }
+    // The background at (100, 300) x 0.75 in a frame of the new size.
+    const Picture p = WaitForFrame(w, 900, 675, 75, 225, kCase.background);
+    EXPECT_GE(caseFrame.resizes, 1) << "the view asked the host for the new size";
+    ViewRect size;
+    ASSERT_EQ(editor.View()->getSize(&size), kResultOk);
+    EXPECT_NEAR(size.getWidth(), 900, 3);
+    EXPECT_NEAR(size.getHeight(), 675, 3);
+    RECT client = {};
+    GetClientRect(w, &client);
+    EXPECT_EQ(client.right, size.getWidth()) << "the window has the size the view reports";
+    EXPECT_EQ(client.bottom, size.getHeight());
+    EXPECT_EQ(p.width, client.right) << "a frame of the new size was drawn";
+    EXPECT_EQ(p.height, client.bottom);
+    // The label's box at (304, 414) x 0.75 and the background at (100, 300) x 0.75.
+    EXPECT_LE(Distance(p.At(229, 311), kCase.panel), kTolerance) << "the label's box: " << Hex(p.At(229, 311));
+    EXPECT_LE(Distance(p.At(75, 225), kCase.background), kTolerance) << "the background: " << Hex(p.At(75, 225));
+    EXPECT_EQ(editor.Close(), 0u);
+    EXPECT_EQ(caseFrame.RefCount(), 1u);
+  }
 }
 
 TEST_F(WinEditorTest, TheIdleTickBringsARestoredSkinOntoTheOpenPage) {
