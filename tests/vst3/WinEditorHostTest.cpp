@@ -2,9 +2,10 @@
 // bundle loaded with LoadLibrary, createView("editor") attached to a window of
 // the test's own ("HWND"), driven by the view's window timers and the idle
 // timer through the test's message loop, its pixels read back from the
-// window's OpenGL drawable, dragged by its corner through the window's
-// messages, closed and opened again; two instances with their editors open at
-// once; the bundle installed under other folders, with and without its font.
+// window's OpenGL drawable; scaled by its corner (dragged through the
+// window's messages) and by the host's content scale; closed and opened
+// again; two instances with their editors open at once; the bundle installed
+// under other folders, with and without its font.
 #include <gtest/gtest.h>
 
 #include <algorithm>
