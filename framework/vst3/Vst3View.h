@@ -36,10 +36,9 @@ public:
   // Frames per second of the editor.
   static constexpr int kFrameIntervalMs = 33;
   // After the window was resized, this many frames redraw whether or not
-  // the editor changed: a resized window's OpenGL surface may be replaced
-  // after the first frame drawn into it (wine, for one, makes a child
-  // window's drawable anew once the X server has resized it), which would
-  // leave it blank until the editor next changes.
+  // the editor changed: the first frame drawn into a resized window's OpenGL
+  // surface can be lost (under wine it is), which would leave the window
+  // black until the editor next changes.
   static constexpr int kResizeRedrawFrames = 6;
 
   // owner (the edit controller) is kept alive as long as the view. onAttached
