@@ -4,7 +4,7 @@
 // Mesa, under the Xvfb server with-xvfb.sh starts), clicked through the
 // window's messages, closed. The content is a small test drawing that reads
 // back its own pixels, so what is checked is the view and the window layer,
-// not the editor's look.
+// not the editor's look (WinEditorHostTest.cpp opens the plug-in's editor).
 #include <gtest/gtest.h>
 
 #include <algorithm>
