@@ -3,7 +3,7 @@
 #include <cstring>
 
 #if SMTG_OS_WINDOWS
-#include <windows.h>
+#include "framework/graphics/platform/WinApi.h"
 #endif
 
 namespace fw::vst3 {
@@ -165,7 +165,10 @@ tresult PLUGIN_API EditorView::onSize(ViewRect* newSize) {
   int w = newSize->getWidth(), h = newSize->getHeight();
   mContent->ConstrainSizePx(w, h);
   mContent->SetSizePx(w, h);
-  if (mWindow) mWindow->SetSize(w, h);
+  if (mWindow) {
+    mWindow->SetSize(w, h);
+    mResizeRedraws = kResizeRedrawFrames;
+  }
   return kResultOk;
 }
 
@@ -211,7 +214,11 @@ bool EditorView::ResizeFromEditor(int width, int height) {
 void EditorView::RunFrame() {
   if (!mWindow || !mContent || mInFrame) return;
   mInFrame = true;
-  if (mContent->OnFrame()) mWindow->Repaint();
+  const bool changed = mContent->OnFrame();
+  if (changed || mResizeRedraws > 0) {
+    if (mResizeRedraws > 0) --mResizeRedraws;
+    mWindow->Repaint();
+  }
   mWindow->Idle();
   mInFrame = false;
 }

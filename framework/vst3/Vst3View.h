@@ -35,6 +35,11 @@ class EditorView final : public Steinberg::IPlugView,
 public:
   // Frames per second of the editor.
   static constexpr int kFrameIntervalMs = 33;
+  // After the window was resized, this many frames redraw whether or not
+  // the editor changed: the first frame drawn into a resized window's OpenGL
+  // surface can be lost (under wine it is), which would leave the window
+  // black until the editor next changes.
+  static constexpr int kResizeRedrawFrames = 6;
 
   // owner (the edit controller) is kept alive as long as the view. onAttached
   // (may be empty) gets the host's run loop (an IRunLoop on Linux, null on
@@ -100,6 +105,7 @@ private:
   std::unique_ptr<platform::EmbeddedWindow> mWindow;
   float mContentScale = 1.f;
   bool mInFrame = false;
+  int mResizeRedraws = 0;  // frames still to redraw after a resize
 #if SMTG_OS_LINUX
   Steinberg::Linux::IRunLoop* mRunLoop = nullptr;
 #elif SMTG_OS_WINDOWS

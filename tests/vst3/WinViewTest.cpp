@@ -4,18 +4,15 @@
 // Mesa, under the Xvfb server with-xvfb.sh starts), clicked through the
 // window's messages, closed. The content is a small test drawing that reads
 // back its own pixels, so what is checked is the view and the window layer,
-// not the editor's look.
+// not the editor's look (WinEditorHostTest.cpp opens the plug-in's editor).
 #include <gtest/gtest.h>
-
-#include <windows.h>
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "HostSupport.h"
+#include "WinWindowSupport.h"
 #include "framework/graphics/nanovg/FillRule.h"
 #include "framework/vst3/Vst3Component.h"
 #include "nanovg.h"
@@ -135,19 +132,6 @@ private:
   float mScale = 1.f;
 };
 
-// Runs the message loop for ms milliseconds, as a host's main thread does.
-void Pump(int ms) {
-  const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-  while (static_cast<LONG>(end - GetTickCount()) > 0) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(2);
-  }
-}
-
 // A plug-in without parameters that counts its idle ticks. The fourth tick
 // runs a message loop of its own for a while, as a modal dialog does; the
 // ticks due meanwhile must not run inside it.
@@ -178,66 +162,16 @@ private:
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-// The host's frame around the view; resizeView answers with onSize as hosts do.
-class Frame final : public Counted<IPlugFrame> {
-public:
-  tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* newSize) override {
-    if (view->checkSizeConstraint(newSize) != kResultTrue) return kResultFalse;
-    return view->onSize(newSize);
-  }
-};
 // The host's context: nothing to offer.
 class HostContext final : public Counted<FUnknown> {};
 #pragma GCC diagnostic pop
 
-LRESULT CALLBACK ParentProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, msg, wp, lp); }
-
-// Whether this process can draw with OpenGL at all (wine needs an X server
-// with GLX for it); empty when it can, else what failed.
-std::string OpenGlProblem(HWND window) {
-  HDC dc = GetDC(window);
-  PIXELFORMATDESCRIPTOR pfd = {};
-  pfd.nSize = sizeof pfd;
-  pfd.nVersion = 1;
-  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-  pfd.iPixelType = PFD_TYPE_RGBA;
-  pfd.cColorBits = 24;
-  std::string problem;
-  const int format = ChoosePixelFormat(dc, &pfd);
-  HGLRC rc = nullptr;
-  if (format == 0) {
-    problem = "ChoosePixelFormat found no OpenGL pixel format";
-  } else if (!SetPixelFormat(dc, format, &pfd)) {
-    problem = "SetPixelFormat failed";
-  } else if (!(rc = wglCreateContext(dc))) {
-    problem = "wglCreateContext failed";
-  }
-  if (rc) wglDeleteContext(rc);
-  ReleaseDC(window, dc);
-  return problem;
-}
-
 class WinViewTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = ParentProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = L"VbTestHost";
-    RegisterClassW(&wc);
-    // First a window of its own for the check, since a window's pixel format is set once.
-    HWND probe = CreateWindowExW(0, L"VbTestHost", L"probe", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr, nullptr,
-                                 instance, nullptr);
-    const std::string problem = probe ? OpenGlProblem(probe) : "CreateWindowExW failed";
-    if (probe) DestroyWindow(probe);
-    if (!problem.empty()) {
-      GTEST_SKIP() << "no windows with OpenGL under wine (" << problem << "; DISPLAY="
-                   << (getenv("DISPLAY") ? getenv("DISPLAY") : "unset")
-                   << "): wine needs an X server, run through tests/vst3/with-xvfb.sh as CTest does";
-    }
-    parent = CreateWindowExW(0, L"VbTestHost", L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
-                             800, 600, nullptr, nullptr, instance, nullptr);
+    if (const std::string problem = OpenGlProblem(); !problem.empty()) GTEST_SKIP() << NoOpenGlMessage(problem);
+    host = std::make_unique<HostWindow>(800, 600);
+    parent = host->Handle();
     ASSERT_NE(parent, nullptr);
     plug = new IdlePlug;
     component = new fw::vst3::SingleComponent(std::unique_ptr<fw::IPlugBase>(plug),
@@ -247,7 +181,7 @@ protected:
     if (component) {
       EXPECT_EQ(component->release(), 0u);
     }
-    if (parent) DestroyWindow(parent);
+    host.reset();
     Pump(10);
   }
 
@@ -258,12 +192,9 @@ protected:
   static HWND ViewWindow(IPlugView* view) {
     return reinterpret_cast<HWND>(static_cast<fw::vst3::EditorView*>(view)->Window()->NativeHandle());
   }
-  int ChildWindows() const {
-    int n = 0;
-    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++n;
-    return n;
-  }
+  int ChildWindows() const { return host->ChildWindows(); }
 
+  std::unique_ptr<HostWindow> host;
   HWND parent = nullptr;
   ContentLog log;
   IdlePlug* plug = nullptr;

@@ -1,10 +1,8 @@
 #include "Dialogs.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "WinApi.h"
+// After <windows.h>, which leaves the common dialogs out when kept lean.
 #include <commdlg.h>
 #else
 #include <fcntl.h>

@@ -71,19 +71,22 @@ void EditorContent::ConstrainSizePx(int& width, int& height) const {
 }
 
 void EditorContent::SetSizePx(int width, int height) {
+  mSizedByHost = true;
   if (mUI) mUI->SetScale(ScaleForPixels(width, height));
 }
 
 // The corner resizer asks: the host resizes the view (and tells us through
-// SetSizePx); without a view the scale applies at once.
+// SetSizePx, possibly with a size of its own choosing, which the window then
+// has); without a view the scale applies at once.
 void EditorContent::Resize(float scale, int windowWidth, int windowHeight) {
   if (!requestResize) {
     mUI->SetScale(scale);
     return;
   }
+  mSizedByHost = false;
   if (requestResize(RoundPx(static_cast<float>(windowWidth) * mContentScale),
                     RoundPx(static_cast<float>(windowHeight) * mContentScale)) &&
-      mUI->GetDrawScale() != mUI->ConstrainScale(scale))
+      !mSizedByHost)
     mUI->SetScale(scale);  // granted without an onSize
 }
 

@@ -52,6 +52,8 @@ private:
   IGraphicsNanoVG* mUI = nullptr;
   float mContentScale = 1.f;
   bool mLeftDown = false, mRightDown = false;
+  // Whether the host sized the view (SetSizePx) since the last resize request.
+  bool mSizedByHost = false;
 };
 
 }  // namespace fw::platform

@@ -1,7 +1,7 @@
 #include "EmbeddedWindow.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "WinApi.h"
 #else
 #include <X11/Xlib.h>
 #endif

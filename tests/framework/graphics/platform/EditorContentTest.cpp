@@ -112,22 +112,46 @@ TEST(EditorContent, WindowSizesFollowTheScaleConstraints) {
   EXPECT_FLOAT_EQ(content.Graphics()->GetDrawScale(), 1.5f);
 }
 
-TEST(EditorContent, TheCornerResizerAsksTheViewForTheWindowSize) {
-  EditorPlug plug;
-  EditorContent content(plug);
-  std::vector<std::pair<int, int>> asked;
-  bool grant = false;
-  content.requestResize = [&](int w, int h) {
-    asked.emplace_back(w, h);
-    return grant;
+TEST(EditorContent, TheCornerResizerAsksTheViewForTheWindowSizeAndTheHostsAnswerDecides) {
+  // How the host answers the view's request (IPlugFrame::resizeView): refuses,
+  // grants without telling the size, or sizes the view (onSize, which reaches
+  // SetSizePx) to the size asked for or to one of its own choosing.
+  enum class Host { kRefuses, kGrantsSilently, kSizesAsAsked, kSizesItsOwnWay };
+  struct Case {
+    const char* name;
+    Host host;
+    float asked;              // the resizer's scale
+    int askedW, askedH;       // 200 x 100 times that, rounded
+    int hostW, hostH;         // what the host sizes the window to
+    float scale;              // the editor's scale afterwards
+    int sizeW, sizeH;         // the content's size afterwards
   };
-  content.Graphics()->ResizeFromUI(1.5f);
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0], std::make_pair(300, 150));
-  EXPECT_FLOAT_EQ(content.Graphics()->GetDrawScale(), 1.f);  // refused
-  grant = true;
-  content.Graphics()->ResizeFromUI(1.5f);
-  EXPECT_FLOAT_EQ(content.Graphics()->GetDrawScale(), 1.5f);
+  const Case cases[] = {
+      {"refused", Host::kRefuses, 1.5f, 300, 150, 0, 0, 1.f, 200, 100},
+      {"granted without onSize", Host::kGrantsSilently, 1.5f, 300, 150, 0, 0, 1.5f, 300, 150},
+      {"sized as asked", Host::kSizesAsAsked, 1.5f, 300, 150, 300, 150, 1.5f, 300, 150},
+      // The host's 240 x 120 is scale 1.2: the window has that size, so the editor takes it.
+      {"sized its own way", Host::kSizesItsOwnWay, 1.234f, 247, 123, 240, 120, 1.2f, 240, 120},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EditorPlug plug;
+    EditorContent content(plug);
+    std::vector<std::pair<int, int>> asked;
+    content.requestResize = [&](int w, int h) {
+      asked.emplace_back(w, h);
+      if (c.host == Host::kSizesAsAsked || c.host == Host::kSizesItsOwnWay) content.SetSizePx(c.hostW, c.hostH);
+      return c.host != Host::kRefuses;
+    };
+    content.Graphics()->ResizeFromUI(c.asked);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], std::make_pair(c.askedW, c.askedH));
+    EXPECT_FLOAT_EQ(content.Graphics()->GetDrawScale(), c.scale);
+    int w = 0, h = 0;
+    content.GetSizePx(w, h);
+    EXPECT_EQ(w, c.sizeW);
+    EXPECT_EQ(h, c.sizeH);
+  }
 }
 
 TEST(EditorContent, APlugInWithoutAnEditorShowsAnEmptyWindow) {
