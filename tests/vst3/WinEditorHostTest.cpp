@@ -41,14 +41,17 @@ constexpr Box kBetweenTitleAndLabel{0, 150, 1200, 400};
 
 // Colours of the case skin (resources/Skins/VrelBazzitCase/skin.vbskin), which
 // a new instance shows: background, panel (the label's box), text (the
-// title), oled_text (the patch label), and the resizer's colour, muted
-// #A39B8B at half opacity over the background: (0xA3 + 0x1B) / 2 = 0x5F,
-// (0x9B + 0x1A) / 2 = 0x5A, (0x8B + 0x17) / 2 = 0x51.
+// title), oled_text (the patch label), and the resizer's colours: its
+// triangle is muted #A39B8B at half opacity over the background:
+// (0xA3 + 0x1B) / 2 = 0x5F, (0x9B + 0x1A) / 2 = 0x5A, (0x8B + 0x17) / 2 =
+// 0x51; its grip ridges are muted itself, 1.5 px wide along x + y = 2094,
+// 2089 and 2084 (pixel centres) in the 1200 x 900 window.
 struct SkinColours {
   uint32_t background, panel, text, labelText;
 };
 constexpr SkinColours kCase{0x1B1A17, 0x2A2824, 0xEDE6D6, 0x9CF2C9};
 constexpr uint32_t kCaseResizer = 0x5F5A51;
+constexpr uint32_t kCaseResizerRidge = 0xA39B8B;
 // The dark skin (VrelBazzitDark): no oled_text, so the label is in the text colour.
 constexpr SkinColours kDark{0x0D1014, 0x161B21, 0xE4E8EA, 0xE4E8EA};
 
@@ -258,8 +261,10 @@ TEST_F(WinEditorTest, ShowsThePlaceholderPageOfTheCaseSkin) {
 
   const Picture p = editor.WaitForPage(kCase.background);
   ExpectPlaceholderPage(p, kCase, "case skin");
-  EXPECT_LE(Distance(p.At(1197, 897), kCaseResizer), kTolerance)
-      << "the corner resizer at 1197,897 is " << Hex(p.At(1197, 897));
+  EXPECT_LE(Distance(p.At(1198, 898), kCaseResizer), kTolerance)
+      << "the corner resizer's triangle at 1198,898 is " << Hex(p.At(1198, 898));
+  EXPECT_LE(Distance(p.At(1196, 897), kCaseResizerRidge), kTolerance)
+      << "the corner resizer's first ridge at 1196,897 is " << Hex(p.At(1196, 897));
   EXPECT_EQ(editor.Close(), 0u);
   EXPECT_EQ(frame.RefCount(), 1u) << "every reference to the frame was given back";
   EXPECT_EQ(host.ChildWindows(), 0);
