@@ -38,7 +38,8 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   if (spanShift != shiftTarget) spanShift = dsp::FlushTiny(spanShift + mSmoothCoef * (shiftTarget - spanShift));
 
   // 3. Filter bank: bands near the focus count fully, distant ones keep 35 %.
-  const double focus = 260.0 * std::pow(9.0, params[kColor]) * std::exp2(spanShift);
+  const double focus = 260.0 * mColorFocus.Get(params[kColor], [](double x) { return std::pow(9.0, x); }) *
+                       mShiftRatio.Get(spanShift, [](double x) { return std::exp2(x); });
   if (focus != mBankFocus.input) {
     mBankFocus.input = focus;
     for (int b = 0; b < kNumBands; ++b) {
@@ -46,9 +47,18 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
       mBankWeights[b] = 0.35 + 0.65 * std::exp(-distance * distance / 1.7);
     }
   }
+  // A bank whose states are all zero gives exactly zero for a zero input and
+  // stays at zero, so it is skipped then.
   double bank = 0.0;
-  for (int b = 0; b < kNumBands; ++b)
-    bank += bankFilters[static_cast<size_t>(b)].Process(dry).bp * gains.bands[b] * mBankWeights[b];
+  if (dry != 0.0 || !mBankSilent) {
+    bool silent = true;
+    for (int b = 0; b < kNumBands; ++b) {
+      dsp::Svf& band = bankFilters[static_cast<size_t>(b)];
+      bank += band.Process(dry).bp * gains.bands[b] * mBankWeights[b];
+      silent = silent && band.ic1 == 0.0 && band.ic2 == 0.0;
+    }
+    mBankSilent = silent;
+  }
 
   // 4. Body: a 170 Hz one-pole raised by up to 6 dB.
   bodyLowpass = dsp::FlushTiny(bodyLowpass + mBodyCoef * (dry - bodyLowpass));
@@ -56,16 +66,22 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
 
   // 5. Mix and soft clip.
   const double bankMix = gains.bankMix;
-  const double mono = dsp::Tanh((dry + boost * bodyLowpass) * (1.0 - bankMix) + 0.65 * bankMix * bank);
+  const double clipIn = (dry + boost * bodyLowpass) * (1.0 - bankMix) + 0.65 * bankMix * bank;
+  const double mono = clipIn == 0.0 ? clipIn : dsp::Tanh(clipIn);  // tanh(0) = 0 exactly
 
   // 6. Width taps near 7 ms and 11 ms, moving with phases of their own that turn
   // with the LFO.
   const double k = 0.65 + 0.7 * params[kWidthMotion];
   const size_t widthLen = widthBuffer.size();
   const double ww = static_cast<double>(widthWrite);
-  const double tap1 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.007 + 0.0025 * k * dsp::SinTwoPi(widthPhase1)) * s);
-  const double tap2 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.011 - 0.0028 * k * dsp::SinTwoPi(widthPhase2)) * s);
+  // A line that holds only zeros reads as exactly zero wherever the taps are.
+  double tap1 = 0.0, tap2 = 0.0;
+  if (mWidthZeros < widthLen) {
+    tap1 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.007 + 0.0025 * k * dsp::SinTwoPi(widthPhase1)) * s);
+    tap2 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.011 - 0.0028 * k * dsp::SinTwoPi(widthPhase2)) * s);
+  }
   widthBuffer[widthWrite] = mono;
+  mWidthZeros = mono == 0.0 ? mWidthZeros + 1 : 0;
   if (++widthWrite == widthLen) widthWrite = 0;
 
   // 7. Stereo image.
@@ -86,13 +102,20 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   // 9. Echo reads with the Age wobble.
   const size_t spaceLen = spaceLeft.size();
   const double sw = static_cast<double>(spaceWrite);
-  const double wobble = 0.004 * age * s * dsp::SinTwoPi(wobblePhase);
-  const double echoLeft = dsp::ReadLinear(spaceLeft.data(), spaceLen, sw - (spaceTimes[0] * s + wobble));
-  const double echoRight = dsp::ReadLinear(spaceRight.data(), spaceLen, sw - (spaceTimes[1] * s - wobble));
+  // Lines that hold only zeros read as exactly zero.
+  double echoLeft = 0.0, echoRight = 0.0;
+  if (mSpaceZeros < spaceLen) {
+    const double wobble = 0.004 * age * s * dsp::SinTwoPi(wobblePhase);
+    echoLeft = dsp::ReadLinear(spaceLeft.data(), spaceLen, sw - (spaceTimes[0] * s + wobble));
+    echoRight = dsp::ReadLinear(spaceRight.data(), spaceLen, sw - (spaceTimes[1] * s - wobble));
+  }
 
   // 10. Ping-pong writes.
-  spaceLeft[spaceWrite] = dsp::FlushTiny(left + kEchoFeedback * echoRight);
-  spaceRight[spaceWrite] = dsp::FlushTiny(right + kEchoFeedback * echoLeft);
+  const double writeLeft = dsp::FlushTiny(left + kEchoFeedback * echoRight);
+  const double writeRight = dsp::FlushTiny(right + kEchoFeedback * echoLeft);
+  spaceLeft[spaceWrite] = writeLeft;
+  spaceRight[spaceWrite] = writeRight;
+  mSpaceZeros = writeLeft == 0.0 && writeRight == 0.0 ? mSpaceZeros + 1 : 0;
   if (++spaceWrite == spaceLen) spaceWrite = 0;
 
   // 11. Hiss, the same on both sides.
@@ -101,8 +124,11 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   // 12. Output stage: more fuzz, less output drive.
   const double drive = 2.8 / (1.0 + 1.3 * fuzzAmount);
   const double space = 0.34 * gains.space;
-  const double outLeft = dsp::Tanh(drive * (left + space * echoLeft + hiss) / kOutputCeiling) * kOutputCeiling * outputGain;
-  const double outRight = dsp::Tanh(drive * (right + space * echoRight + hiss) / kOutputCeiling) * kOutputCeiling * outputGain;
+  const double inLeft = drive * (left + space * echoLeft + hiss) / kOutputCeiling;
+  const double inRight = drive * (right + space * echoRight + hiss) / kOutputCeiling;
+  const double outLeft = dsp::Tanh(inLeft) * kOutputCeiling * outputGain;
+  // A centred sound (no width, no echo) needs one tanh for both sides.
+  const double outRight = inRight == inLeft ? outLeft : dsp::Tanh(inRight) * kOutputCeiling * outputGain;
   return {outLeft, outRight};
 }
 

@@ -53,6 +53,14 @@ bool Follow(double& x, double target, double c) {
   return x != target;
 }
 
+// One step of the 5 ms one-pole, flushed to exactly 0 near 0. A value at its
+// target (and not in the flushed range) would come out unchanged, so it is
+// left as it is.
+void Smooth(double& x, double target, double c) {
+  if (x == target && !(x != 0.0 && std::fabs(x) < dsp::kTiny)) return;
+  x = dsp::FlushTiny(x + c * (target - x));
+}
+
 bool IsGainControl(int index) {
   switch (index) {
     case kAmpLevel: case kOsc1Level: case kOsc2Level: case kRing: case kBankMix: case kSpace: return true;
@@ -120,6 +128,9 @@ void SynthCore::SetSampleRate(double rate) {
 
   widthBuffer.assign(static_cast<size_t>(kWidthLineSeconds * sampleRate) + 2, 0.0);
   widthWrite = 0;
+  mWidthZeros = widthBuffer.size();
+  mSpaceZeros = spaceLeft.size();
+  mBankSilent = true;
 
   bodyLowpass = 0.0;
 
@@ -164,10 +175,10 @@ std::pair<double, double> SynthCore::Tick() {
 
   // 1. Effect amounts follow their targets with 5 ms; a switched-off effect fades out.
   const double c = mSmoothCoef;
-  fatAmount = dsp::FlushTiny(fatAmount + c * ((Switch(kFatOn) ? params[kFat] : 0.0) - fatAmount));
-  widthAmount = dsp::FlushTiny(widthAmount + c * ((Switch(kWidthOn) ? params[kWidth] : 0.0) - widthAmount));
-  fuzzAmount = dsp::FlushTiny(fuzzAmount + c * ((Switch(kFuzzOn) ? params[kFuzz] : 0.0) - fuzzAmount));
-  outputGain = dsp::FlushTiny(outputGain + c * (params[kMasterGain] - outputGain));
+  Smooth(fatAmount, Switch(kFatOn) ? params[kFat] : 0.0, c);
+  Smooth(widthAmount, Switch(kWidthOn) ? params[kWidth] : 0.0, c);
+  Smooth(fuzzAmount, Switch(kFuzzOn) ? params[kFuzz] : 0.0, c);
+  Smooth(outputGain, params[kMasterGain], c);
   if (mGainsGliding) {
     bool moving = Follow(gains.ampLevel, params[kAmpLevel], c);
     moving |= Follow(gains.osc1Level, params[kOsc1Level], c);
@@ -191,11 +202,11 @@ std::pair<double, double> SynthCore::Tick() {
   }
   ageDrift += (ageTarget - ageDrift) * mAgeFollow;
 
-  // 4. Slow drift sines.
+  // 4. Slow drift sines. Only the voices read their values, so those are
+  // taken below, on samples that render a voice.
   for (int i = 0; i < 2; ++i) {
     driftPhase[i] += driftRate[i] / s;
     if (driftPhase[i] >= 1.0) driftPhase[i] -= 1.0;
-    driftValue[i] = dsp::SinTwoPi(driftPhase[i]);
   }
 
   // 5. Motion LFO, free or synced to the host tempo.
@@ -210,9 +221,13 @@ std::pair<double, double> SynthCore::Tick() {
   AdvancePhase(widthPhase1, kWidthRatio1 * step);
   AdvancePhase(widthPhase2, kWidthRatio2 * step);
   AdvancePhase(wobblePhase, kWobbleRatio * step);
-  const double lfo = dsp::SinTwoPi(lfoPhase);
 
-  // 6. Voices.
+  // 6. Voices. The LFO's value and the drift sines are computed only on
+  // samples that render a voice, their only readers.
+  auto frameNow = [&] {
+    for (int i = 0; i < 2; ++i) driftValue[i] = dsp::SinTwoPi(driftPhase[i]);
+    return MakeVoiceFrame(dsp::SinTwoPi(lfoPhase), age, motion);
+  };
   double sum = 0.0;
   int count = 0;
   if (voiceMode == kPoly) {
@@ -222,7 +237,7 @@ std::pair<double, double> SynthCore::Tick() {
       Voice& v = voices[i];
       if (v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel)) {
         if (!haveFrame) {
-          frame = MakeVoiceFrame(lfo, age, motion);
+          frame = frameNow();
           haveFrame = true;
         }
         voiceOutput[i] = RenderVoice(v, frame);
@@ -231,7 +246,7 @@ std::pair<double, double> SynthCore::Tick() {
       }
     }
   } else if (voices[0].note1 >= 0) {
-    voiceOutput[0] = RenderVoice(voices[0], MakeVoiceFrame(lfo, age, motion));
+    voiceOutput[0] = RenderVoice(voices[0], frameNow());
     sum = voiceOutput[0];
   }
 

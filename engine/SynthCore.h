@@ -111,7 +111,7 @@ public:
   double cutoffOffset = 0.0;
   double driftPhase[2] = {0.0, 0.0};
   double driftRate[2] = {0.0, 0.0};
-  double driftValue[2] = {0.0, 0.0};
+  double driftValue[2] = {0.0, 0.0};  // as of the last sample that rendered a voice
   double outputGain = 1.0;
   int ageCountdown = 0;
   std::array<dsp::Svf, kNumBands> bankFilters{};
@@ -195,8 +195,14 @@ private:
   dsp::Memo mAttackCoef, mAmpDecayCoef, mReleaseCoef;
   dsp::Memo mFilterAttackCoef, mFilterDecayCoef, mFilterReleaseCoef;
   dsp::Memo mGlideCoef, mLfoRate, mBodyBoost, mFatRatio, mFatRatioDown, mFuzzNorm;
-  dsp::Memo mBankFocus;
+  dsp::Memo mBankFocus, mColorFocus, mShiftRatio;
   double mBankWeights[kNumBands] = {};
+
+  // Exact-zero skips. Only Tick and SetSampleRate write the bank states and
+  // the delay lines; they keep these up to date.
+  bool mBankSilent = false;  // every band's state is exactly zero
+  size_t mWidthZeros = 0;    // zeros written in a row into the width line
+  size_t mSpaceZeros = 0;    // samples in a row that wrote zeros into both echo lines
 };
 
 }  // namespace vrelbazzit
