@@ -37,6 +37,22 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
     shiftTarget = Clamp((voices[0].note2 - voices[0].note1) / 24.0, 0.0, 1.0) * params[kSpan] * 0.85;
   if (spanShift != shiftTarget) spanShift = dsp::FlushTiny(spanShift + mSmoothCoef * (shiftTarget - spanShift));
 
+  // Quiet: no input and every state of the chain at exactly zero. The bank,
+  // the Body low-pass, the clip, the width line and the echo lines would all
+  // give and keep zeros, so only the echo times, the hiss and the output
+  // stage run (the lines' write positions still advance).
+  const size_t widthLen = widthBuffer.size();
+  const size_t spaceLen = spaceLeft.size();
+  if (dry == 0.0 && mBankSilent && bodyLowpass == 0.0 && mWidthZeros >= widthLen && mSpaceZeros >= spaceLen) {
+    if (++widthWrite == widthLen) widthWrite = 0;
+    ++mWidthZeros;
+    AdvanceEchoTimes();
+    if (++spaceWrite == spaceLen) spaceWrite = 0;
+    ++mSpaceZeros;
+    const double out = OutputStage(NextHiss(age));
+    return {out, out};
+  }
+
   // 3. Filter bank: bands near the focus count fully, distant ones keep 35 %.
   const double focus = 260.0 * mColorFocus.Get(params[kColor], [](double x) { return std::pow(9.0, x); }) *
                        mShiftRatio.Get(spanShift, [](double x) { return std::exp2(x); });
@@ -72,7 +88,6 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   // 6. Width taps near 7 ms and 11 ms, moving with phases of their own that turn
   // with the LFO.
   const double k = 0.65 + 0.7 * params[kWidthMotion];
-  const size_t widthLen = widthBuffer.size();
   const double ww = static_cast<double>(widthWrite);
   // A line that holds only zeros reads as exactly zero wherever the taps are.
   double tap1 = 0.0, tap2 = 0.0;
@@ -89,18 +104,10 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   const double left = (1.0 - 0.3 * w) * mono + 0.3 * w * tap1;
   const double right = (1.0 - 0.3 * w) * mono + 0.3 * w * tap2;
 
-  // 8. Echo times, free or synced, gliding with 40 ms.
-  const int sync = dsp::NearestInt(5.0 * params[kSpaceSync]);
-  double targetLeft = 0.29, targetRight = 0.43;
-  if (sync > 0) {
-    targetLeft = SyncBeats(sync) * 60.0 / tempo;
-    targetRight = 1.5 * targetLeft;
-  }
-  spaceTimes[0] += mEchoTimeCoef * (targetLeft - spaceTimes[0]);
-  spaceTimes[1] += mEchoTimeCoef * (targetRight - spaceTimes[1]);
+  // 8. Echo times.
+  AdvanceEchoTimes();
 
   // 9. Echo reads with the Age wobble.
-  const size_t spaceLen = spaceLeft.size();
   const double sw = static_cast<double>(spaceWrite);
   // Lines that hold only zeros read as exactly zero.
   double echoLeft = 0.0, echoRight = 0.0;
@@ -119,17 +126,35 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   if (++spaceWrite == spaceLen) spaceWrite = 0;
 
   // 11. Hiss, the same on both sides.
-  const double hiss = (2.0 * NextNoise() - 1.0) * age * age * 0.0006;
+  const double hiss = NextHiss(age);
 
-  // 12. Output stage: more fuzz, less output drive.
-  const double drive = 2.8 / (1.0 + 1.3 * fuzzAmount);
+  // 12. Output stage.
   const double space = 0.34 * gains.space;
-  const double inLeft = drive * (left + space * echoLeft + hiss) / kOutputCeiling;
-  const double inRight = drive * (right + space * echoRight + hiss) / kOutputCeiling;
-  const double outLeft = dsp::Tanh(inLeft) * kOutputCeiling * outputGain;
+  const double sumLeft = left + space * echoLeft + hiss;
+  const double sumRight = right + space * echoRight + hiss;
+  const double outLeft = OutputStage(sumLeft);
   // A centred sound (no width, no echo) needs one tanh for both sides.
-  const double outRight = inRight == inLeft ? outLeft : dsp::Tanh(inRight) * kOutputCeiling * outputGain;
-  return {outLeft, outRight};
+  return {outLeft, sumRight == sumLeft ? outLeft : OutputStage(sumRight)};
+}
+
+// Echo times, free or synced, gliding with 40 ms.
+void SynthCore::AdvanceEchoTimes() {
+  const int sync = dsp::NearestInt(5.0 * params[kSpaceSync]);
+  double targetLeft = 0.29, targetRight = 0.43;
+  if (sync > 0) {
+    targetLeft = SyncBeats(sync) * 60.0 / tempo;
+    targetRight = 1.5 * targetLeft;
+  }
+  spaceTimes[0] += mEchoTimeCoef * (targetLeft - spaceTimes[0]);
+  spaceTimes[1] += mEchoTimeCoef * (targetRight - spaceTimes[1]);
+}
+
+double SynthCore::NextHiss(double age) { return (2.0 * NextNoise() - 1.0) * age * age * 0.0006; }
+
+// The output stage of one side: more fuzz, less output drive.
+double SynthCore::OutputStage(double x) {
+  const double drive = 2.8 / (1.0 + 1.3 * fuzzAmount);
+  return dsp::Tanh(drive * x / kOutputCeiling) * kOutputCeiling * outputGain;
 }
 
 }  // namespace vrelbazzit

@@ -110,7 +110,8 @@ void SynthCore::UpdateRateConstants() {
   mAgeReload = static_cast<int>(kAgeTargetSeconds * s);
   if (mAgeReload < 2) mAgeReload = 1;
   for (dsp::Memo* m : {&mAttackCoef, &mAmpDecayCoef, &mReleaseCoef, &mFilterAttackCoef, &mFilterDecayCoef,
-                       &mFilterReleaseCoef, &mGlideCoef, &mLfoRate, &mBodyBoost, &mFatRatio, &mFatRatioDown, &mBankFocus})
+                       &mFilterReleaseCoef, &mGlideCoef, &mLfoRate, &mBodyBoost, &mFatRatio, &mFatRatioDown, &mBankFocus,
+                       &mLfoStep, &mDriftStep[0], &mDriftStep[1]})
     m->Clear();
 }
 
@@ -205,7 +206,7 @@ std::pair<double, double> SynthCore::Tick() {
   // 4. Slow drift sines. Only the voices read their values, so those are
   // taken below, on samples that render a voice.
   for (int i = 0; i < 2; ++i) {
-    driftPhase[i] += driftRate[i] / s;
+    driftPhase[i] += mDriftStep[i].Get(driftRate[i], [s](double r) { return r / s; });
     if (driftPhase[i] >= 1.0) driftPhase[i] -= 1.0;
   }
 
@@ -216,7 +217,7 @@ std::pair<double, double> SynthCore::Tick() {
     rate = mLfoRate.Get(params[kLfoRate], [](double r) { return 0.08 * std::pow(100.0, r); });
   else
     rate = (tempo / 60.0) / SyncBeats(sync);
-  const double step = rate / s;
+  const double step = mLfoStep.Get(rate, [s](double r) { return r / s; });
   AdvancePhase(lfoPhase, step);
   AdvancePhase(widthPhase1, kWidthRatio1 * step);
   AdvancePhase(widthPhase2, kWidthRatio2 * step);

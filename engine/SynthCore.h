@@ -152,6 +152,9 @@ private:
   void BackfillPolyVoices();
   double NextNoise();
   std::pair<double, double> OutputChain(double voiceSum, double age);
+  void AdvanceEchoTimes();
+  double NextHiss(double age);
+  double OutputStage(double x);
   // Everything a voice's sample needs that is the same for every voice.
   struct VoiceFrame {
     double lfo, age, motion;
@@ -196,6 +199,7 @@ private:
   dsp::Memo mFilterAttackCoef, mFilterDecayCoef, mFilterReleaseCoef;
   dsp::Memo mGlideCoef, mLfoRate, mBodyBoost, mFatRatio, mFatRatioDown, mFuzzNorm;
   dsp::Memo mBankFocus, mColorFocus, mShiftRatio;
+  dsp::Memo mLfoStep, mDriftStep[2];  // phase increments: rate / sample rate
   double mBankWeights[kNumBands] = {};
 
   // Exact-zero skips. Only Tick and SetSampleRate write the bank states and
