@@ -247,7 +247,15 @@ std::pair<double, double> SynthCore::Tick() {
       }
     }
   } else if (voices[0].note1 >= 0) {
-    voiceOutput[0] = RenderVoice(voices[0], frameNow());
+    Voice& v = voices[0];
+    if (VoiceAtRest(v)) {
+      // Released and silent: its sample is exactly 0; its filters are still
+      // designed on their samples, since a new note starts from them.
+      if (FilterDesignDue(v)) DesignVoiceFilters(v, frameNow());
+      voiceOutput[0] = 0.0;
+    } else {
+      voiceOutput[0] = RenderVoice(v, frameNow());
+    }
     sum = voiceOutput[0];
   }
 

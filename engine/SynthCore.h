@@ -173,6 +173,13 @@ private:
   double RenderVoice(Voice& voice, const VoiceFrame& frame);
   double OscillatorSection(Voice& voice, const VoiceFrame& frame);
   void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame);
+  // Counts a voice's filter countdown down one sample; true when the filters
+  // are to be designed on this sample.
+  static bool FilterDesignDue(Voice& voice);
+  // Released, both envelopes idle at exactly 0, the filter and output states
+  // exactly 0: the voice's sample is exactly 0 and only its filter design
+  // moves on (the fuzz low-pass only moves while the voice sounds).
+  static bool VoiceAtRest(const Voice& voice);
   void UpdateRateConstants();
   bool Switch(int index) const { return params[index] >= 0.5; }
 

@@ -97,11 +97,7 @@ double SynthCore::RenderVoice(Voice& voice, const VoiceFrame& fr) {
   }
 
   // 5. Filter coefficients, on the first sample after a reset and every 16 after.
-  const int before = voice.filterCountdown--;
-  if (before < 2) {
-    voice.filterCountdown = kFilterUpdateInterval;
-    DesignVoiceFilters(voice, fr);
-  }
+  if (FilterDesignDue(voice)) DesignVoiceFilters(voice, fr);
 
   // 6-7. High-pass (input minus its low-pass output), then the resonant low-pass.
   const double h = y - voice.highpass.Process(y).lp;
@@ -115,6 +111,19 @@ double SynthCore::RenderVoice(Voice& voice, const VoiceFrame& fr) {
   }
   voice.outputLowpass = dsp::FlushTiny(voice.outputLowpass + mFuzzLowpassCoef * (q - voice.outputLowpass));
   return q + 0.6 * v * (voice.outputLowpass - q);
+}
+
+bool SynthCore::FilterDesignDue(Voice& voice) {
+  const int before = voice.filterCountdown--;
+  if (before >= 2) return false;
+  voice.filterCountdown = kFilterUpdateInterval;
+  return true;
+}
+
+bool SynthCore::VoiceAtRest(const Voice& v) {
+  return !v.active && !v.ampGate && !v.filterGate && v.ampStage == kIdle && v.filterStage == kIdle &&
+         v.ampLevel == 0.0 && v.filterLevel == 0.0 && v.outputLowpass == 0.0 &&
+         v.lowpass.ic1 == 0.0 && v.lowpass.ic2 == 0.0 && v.highpass.ic1 == 0.0 && v.highpass.ic2 == 0.0;
 }
 
 void SynthCore::DesignVoiceFilters(Voice& voice, const VoiceFrame& fr) {
