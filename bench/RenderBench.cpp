@@ -1,7 +1,12 @@
 // Render speed of the plug-in object: 10 s of audio at 48 kHz in 512-frame
 // blocks. The counter "realtime_x" is seconds of audio rendered per second of
-// CPU time, the real-time factor.
+// CPU time, the real-time factor. VB_KERNELS=plain in the environment makes
+// the engine compute with its plain kernels instead of the processor's vector
+// ones, to compare the two.
 #include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
 
 #include <memory>
 #include <utility>
@@ -9,6 +14,7 @@
 
 #include "framework/offline/OfflineHost.h"
 #include "plugin/VrelBazzit.h"
+#include "simd/Kernels.h"
 
 namespace {
 
@@ -37,6 +43,8 @@ void RenderTenSeconds(benchmark::State& state, const PlainValues& values, const 
     state.PauseTiming();
     auto plug = std::make_unique<VrelBazzit>(fw::InstanceInfo{});
     plug->SetCircuitSeed(1234);
+    if (const char* k = std::getenv("VB_KERNELS"); k && std::strcmp(k, "plain") == 0)
+      plug->SetEngineKernels(vrelbazzit::dsp::kPlainKernels);
     fw::OfflineHost host(std::move(plug));
     host.RestorePlainValues(values);
     host.Start(kRate, kBlock);

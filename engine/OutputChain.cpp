@@ -89,11 +89,18 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   // with the LFO.
   const double k = 0.65 + 0.7 * params[kWidthMotion];
   const double ww = static_cast<double>(widthWrite);
+  // The sines of the width taps and the echo wobble, in one batch.
+  const bool widthSounds = mWidthZeros < widthLen, spaceSounds = mSpaceZeros < spaceLen;
+  double sines[dsp::kBatch] = {0.0, 0.0, 0.0, 0.0};
+  if (widthSounds || spaceSounds) {
+    const double phases[dsp::kBatch] = {widthPhase1, widthPhase2, wobblePhase, 0.0};
+    mKernels->sinTwoPi(phases, sines, dsp::kBatch);
+  }
   // A line that holds only zeros reads as exactly zero wherever the taps are.
   double tap1 = 0.0, tap2 = 0.0;
-  if (mWidthZeros < widthLen) {
-    tap1 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.007 + 0.0025 * k * dsp::SinTwoPi(widthPhase1)) * s);
-    tap2 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.011 - 0.0028 * k * dsp::SinTwoPi(widthPhase2)) * s);
+  if (widthSounds) {
+    tap1 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.007 + 0.0025 * k * sines[0]) * s);
+    tap2 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.011 - 0.0028 * k * sines[1]) * s);
   }
   widthBuffer[widthWrite] = mono;
   mWidthZeros = mono == 0.0 ? mWidthZeros + 1 : 0;
@@ -111,8 +118,8 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   const double sw = static_cast<double>(spaceWrite);
   // Lines that hold only zeros read as exactly zero.
   double echoLeft = 0.0, echoRight = 0.0;
-  if (mSpaceZeros < spaceLen) {
-    const double wobble = 0.004 * age * s * dsp::SinTwoPi(wobblePhase);
+  if (spaceSounds) {
+    const double wobble = 0.004 * age * s * sines[2];
     echoLeft = dsp::ReadLinear(spaceLeft.data(), spaceLen, sw - (spaceTimes[0] * s + wobble));
     echoRight = dsp::ReadLinear(spaceRight.data(), spaceLen, sw - (spaceTimes[1] * s - wobble));
   }
@@ -132,9 +139,16 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   const double space = 0.34 * gains.space;
   const double sumLeft = left + space * echoLeft + hiss;
   const double sumRight = right + space * echoRight + hiss;
-  const double outLeft = OutputStage(sumLeft);
   // A centred sound (no width, no echo) needs one tanh for both sides.
-  return {outLeft, sumRight == sumLeft ? outLeft : OutputStage(sumRight)};
+  if (sumRight == sumLeft) {
+    const double out = OutputStage(sumLeft);
+    return {out, out};
+  }
+  const double drive = OutputDrive();
+  const double in[dsp::kBatch] = {drive * sumLeft / kOutputCeiling, drive * sumRight / kOutputCeiling, 0.0, 0.0};
+  double out[dsp::kBatch];
+  mKernels->tanh(in, out, dsp::kBatch);
+  return {out[0] * kOutputCeiling * outputGain, out[1] * kOutputCeiling * outputGain};
 }
 
 // Echo times, free or synced, gliding with 40 ms.
@@ -152,9 +166,10 @@ void SynthCore::AdvanceEchoTimes() {
 double SynthCore::NextHiss(double age) { return (2.0 * NextNoise() - 1.0) * age * age * 0.0006; }
 
 // The output stage of one side: more fuzz, less output drive.
+double SynthCore::OutputDrive() const { return 2.8 / (1.0 + 1.3 * fuzzAmount); }
+
 double SynthCore::OutputStage(double x) {
-  const double drive = 2.8 / (1.0 + 1.3 * fuzzAmount);
-  return dsp::Tanh(drive * x / kOutputCeiling) * kOutputCeiling * outputGain;
+  return dsp::Tanh(OutputDrive() * x / kOutputCeiling) * kOutputCeiling * outputGain;
 }
 
 }  // namespace vrelbazzit

@@ -226,8 +226,12 @@ std::pair<double, double> SynthCore::Tick() {
   // 6. Voices. The LFO's value and the drift sines are computed only on
   // samples that render a voice, their only readers.
   auto frameNow = [&] {
-    for (int i = 0; i < 2; ++i) driftValue[i] = dsp::SinTwoPi(driftPhase[i]);
-    return MakeVoiceFrame(dsp::SinTwoPi(lfoPhase), age, motion);
+    const double phases[dsp::kBatch] = {driftPhase[0], driftPhase[1], lfoPhase, 0.0};
+    double sines[dsp::kBatch];
+    mKernels->sinTwoPi(phases, sines, dsp::kBatch);
+    driftValue[0] = sines[0];
+    driftValue[1] = sines[1];
+    return MakeVoiceFrame(sines[2], age, motion);
   };
   double sum = 0.0;
   int count = 0;

@@ -13,6 +13,7 @@
 
 #include "Params.h"
 #include "dsp/Envelope.h"
+#include "dsp/Kernels.h"
 #include "dsp/Math.h"
 #include "dsp/Svf.h"
 
@@ -77,6 +78,11 @@ public:
 
   // One output frame: left, right.
   std::pair<double, double> Tick();
+
+  // The batch kernels the engine computes with (the plain ones by default). A
+  // table must give the plain kernels' values; it changes speed, not sound.
+  void SetKernels(const dsp::Kernels& kernels) { mKernels = &kernels; }
+  const dsp::Kernels& GetKernels() const { return *mKernels; }
 
   static double Wave(double phase, double increment, double pulse, double width, int shape, bool fine);
   double RenderVoice(Voice& voice, double lfo, double age, double motion);
@@ -154,6 +160,7 @@ private:
   std::pair<double, double> OutputChain(double voiceSum, double age);
   void AdvanceEchoTimes();
   double NextHiss(double age);
+  double OutputDrive() const;
   double OutputStage(double x);
   // Everything a voice's sample needs that is the same for every voice.
   struct VoiceFrame {
@@ -182,6 +189,8 @@ private:
   static bool VoiceAtRest(const Voice& voice);
   void UpdateRateConstants();
   bool Switch(int index) const { return params[index] >= 0.5; }
+
+  const dsp::Kernels* mKernels = &dsp::kPlainKernels;
 
   // Values that depend only on the sample rate, set by UpdateRateConstants.
   double mInvRate = 1.0 / 48000;  // 1 / sample rate
