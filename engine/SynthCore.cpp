@@ -236,8 +236,13 @@ std::pair<double, double> SynthCore::Tick() {
   double sum = 0.0;
   int count = 0;
   if (voiceMode == kPoly) {
+    // With a lanes kernel, the sounding voices are rendered together; the
+    // others, and every voice without one, one by one.
     bool haveFrame = false;
     VoiceFrame frame;
+    bool rendered[kNumVoices] = {};
+    int laneVoice[VoiceLanes::kLanes] = {};
+    mLanes.count = 0;
     for (int i = 1; i < kNumVoices; ++i) {
       Voice& v = voices[i];
       if (v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel)) {
@@ -245,11 +250,28 @@ std::pair<double, double> SynthCore::Tick() {
           frame = frameNow();
           haveFrame = true;
         }
-        voiceOutput[i] = RenderVoice(v, frame);
-        sum += voiceOutput[i];
+        rendered[i] = true;
         ++count;
+        if (!mKernels->voiceLanes) {
+          voiceOutput[i] = RenderVoice(v, frame);
+          continue;
+        }
+        StepEnvelopes(v, frame);
+        if (GatherVoice(v, frame, mLanes.count))
+          laneVoice[mLanes.count++] = i;
+        else
+          voiceOutput[i] = RenderVoiceBody(v, frame);
       }
     }
+    if (mLanes.count > 0) {
+      SetSharedLanes(frame);
+      PadLanes();
+      mKernels->voiceLanes(mLanes);
+      for (int lane = 0; lane < mLanes.count; ++lane)
+        voiceOutput[laneVoice[lane]] = ScatterVoice(voices[laneVoice[lane]], lane);
+    }
+    for (int i = 1; i < kNumVoices; ++i)
+      if (rendered[i]) sum += voiceOutput[i];
   } else if (voices[0].note1 >= 0) {
     Voice& v = voices[0];
     if (VoiceAtRest(v)) {

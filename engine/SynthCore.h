@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Params.h"
+#include "VoiceLanes.h"
 #include "dsp/Envelope.h"
 #include "dsp/Kernels.h"
 #include "dsp/Math.h"
@@ -179,6 +180,20 @@ private:
   VoiceFrame MakeVoiceFrame(double lfo, double age, double motion);
   double RenderVoice(Voice& voice, const VoiceFrame& frame);
   double OscillatorSection(Voice& voice, const VoiceFrame& frame);
+  // Pieces of a voice's sample, shared by the voice-by-voice path and the lanes.
+  void StepEnvelopes(Voice& voice, const VoiceFrame& frame);
+  double RenderVoiceBody(Voice& voice, const VoiceFrame& frame);  // after StepEnvelopes
+  void OscillatorIncrements(Voice& voice, const VoiceFrame& frame, double& inc1, double& inc2);
+  static void UpdateShapes(Voice& voice, const VoiceFrame& frame);
+  double RingAmount(const Voice& voice, const VoiceFrame& frame) const;
+  // The lanes (after StepEnvelopes): GatherVoice takes a sounding voice whose
+  // shapes hold still into a lane (and does its glide, increments and any due
+  // filter design), or returns false; ScatterVoice writes the states back and
+  // returns the voice's sample.
+  void SetSharedLanes(const VoiceFrame& frame);
+  bool GatherVoice(Voice& voice, const VoiceFrame& frame, int lane);
+  void PadLanes();
+  double ScatterVoice(Voice& voice, int lane) const;
   void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame);
   // Counts a voice's filter countdown down one sample; true when the filters
   // are to be designed on this sample.
@@ -191,6 +206,7 @@ private:
   bool Switch(int index) const { return params[index] >= 0.5; }
 
   const dsp::Kernels* mKernels = &dsp::kPlainKernels;
+  VoiceLanes mLanes;
 
   // Values that depend only on the sample rate, set by UpdateRateConstants.
   double mInvRate = 1.0 / 48000;  // 1 / sample rate

@@ -6,6 +6,10 @@
 
 #include "FastMath.h"
 
+namespace vrelbazzit {
+struct VoiceLanes;
+}
+
 namespace vrelbazzit::dsp {
 
 // Values per batch slot: every batch call takes a count that is a multiple of
@@ -18,6 +22,9 @@ struct Kernels {
   void (*sinTwoPi)(const double* x, double* out, int n);
   // out[i] = Tanh(x[i]) for i < n; n is a multiple of kBatch.
   void (*tanh)(const double* x, double* out, int n);
+  // Renders the voices in lanes (see VoiceLanes.h) as RenderVoice would after
+  // its envelope step; nullptr: the engine renders voice by voice.
+  void (*voiceLanes)(VoiceLanes& lanes);
 };
 
 inline void PlainSinTwoPi(const double* x, double* out, int n) {
@@ -28,6 +35,6 @@ inline void PlainTanh(const double* x, double* out, int n) {
   for (int i = 0; i < n; ++i) out[i] = Tanh(x[i]);
 }
 
-inline constexpr Kernels kPlainKernels{"plain", PlainSinTwoPi, PlainTanh};
+inline constexpr Kernels kPlainKernels{"plain", PlainSinTwoPi, PlainTanh, nullptr};
 
 }  // namespace vrelbazzit::dsp
