@@ -66,15 +66,8 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   // A bank whose states are all zero gives exactly zero for a zero input and
   // stays at zero, so it is skipped then.
   double bank = 0.0;
-  if (dry != 0.0 || !mBankSilent) {
-    bool silent = true;
-    for (int b = 0; b < kNumBands; ++b) {
-      dsp::Svf& band = bankFilters[static_cast<size_t>(b)];
-      bank += band.Process(dry).bp * gains.bands[b] * mBankWeights[b];
-      silent = silent && band.ic1 == 0.0 && band.ic2 == 0.0;
-    }
-    mBankSilent = silent;
-  }
+  if (dry != 0.0 || !mBankSilent)
+    bank = mKernels->bandpassBank(bankFilters.data(), gains.bands, mBankWeights, dry, mBankSilent);
 
   // 4. Body: a 170 Hz one-pole raised by up to 6 dB.
   bodyLowpass = dsp::FlushTiny(bodyLowpass + mBodyCoef * (dry - bodyLowpass));

@@ -225,34 +225,40 @@ std::pair<double, double> SynthCore::Tick() {
 
   // 6. Voices. The LFO's value and the drift sines are computed only on
   // samples that render a voice, their only readers.
-  auto frameNow = [&] {
+  VoiceFrame frame;
+  auto frameNow = [&]() -> const VoiceFrame& {
     const double phases[dsp::kBatch] = {driftPhase[0], driftPhase[1], lfoPhase, 0.0};
     double sines[dsp::kBatch];
     mKernels->sinTwoPi(phases, sines, dsp::kBatch);
     driftValue[0] = sines[0];
     driftValue[1] = sines[1];
-    return MakeVoiceFrame(sines[2], age, motion);
+    FillVoiceFrame(frame, sines[2], age, motion);
+    return frame;
   };
   double sum = 0.0;
   int count = 0;
   if (voiceMode == kPoly) {
     // With a lanes kernel, the sounding voices are rendered together; the
     // others, and every voice without one, one by one.
+    auto renders = [this](const Voice& v) { return v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel); };
+    int toRender = 0;
+    for (int i = 1; i < kNumVoices; ++i) toRender += renders(voices[i]) ? 1 : 0;
+    // One voice alone is quicker on its own than in a vector of four lanes.
+    const bool useLanes = mKernels->voiceLanes && toRender >= 2;
     bool haveFrame = false;
-    VoiceFrame frame;
     bool rendered[kNumVoices] = {};
     int laneVoice[VoiceLanes::kLanes] = {};
     mLanes.count = 0;
     for (int i = 1; i < kNumVoices; ++i) {
       Voice& v = voices[i];
-      if (v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel)) {
+      if (renders(v)) {
         if (!haveFrame) {
-          frame = frameNow();
+          frameNow();
           haveFrame = true;
         }
         rendered[i] = true;
         ++count;
-        if (!mKernels->voiceLanes) {
+        if (!useLanes) {
           voiceOutput[i] = RenderVoice(v, frame);
           continue;
         }

@@ -27,7 +27,7 @@ enum EnvelopeStage { kIdle = 0, kAttackStage = 1, kDecayStage = 2, kSustainStage
 class SynthCore {
 public:
   static constexpr int kNumVoices = 5;
-  static constexpr int kNumBands = 8;
+  static constexpr int kNumBands = dsp::kBankBands;
   static constexpr int kNumNotes = 128;
   // A voice below this amplitude level is silent: in Poly it is no longer
   // rendered once released, and a reset of it needs no declick.
@@ -178,6 +178,7 @@ private:
     bool fine1, fine2;
   };
   VoiceFrame MakeVoiceFrame(double lfo, double age, double motion);
+  void FillVoiceFrame(VoiceFrame& frame, double lfo, double age, double motion);
   double RenderVoice(Voice& voice, const VoiceFrame& frame);
   double OscillatorSection(Voice& voice, const VoiceFrame& frame);
   // Pieces of a voice's sample, shared by the voice-by-voice path and the lanes.

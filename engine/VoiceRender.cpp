@@ -18,9 +18,14 @@ constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every
 }  // namespace
 
 SynthCore::VoiceFrame SynthCore::MakeVoiceFrame(double lfo, double age, double motion) {
+  VoiceFrame fr;
+  FillVoiceFrame(fr, lfo, age, motion);
+  return fr;
+}
+
+void SynthCore::FillVoiceFrame(VoiceFrame& fr, double lfo, double age, double motion) {
   const double s = sampleRate;
   auto coef = [s](double t) { return dsp::OnePoleCoefficient(std::max(t, 0.001), s); };
-  VoiceFrame fr;
   fr.lfo = lfo;
   fr.age = age;
   fr.motion = motion;
@@ -70,7 +75,6 @@ SynthCore::VoiceFrame SynthCore::MakeVoiceFrame(double lfo, double age, double m
   fr.osc1Level = gains.osc1Level;
   fr.osc2Level = gains.osc2Level;
   fr.ring = gains.ring;
-  return fr;
 }
 
 double SynthCore::RenderVoice(Voice& voice, double lfo, double age, double motion) {

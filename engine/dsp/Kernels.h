@@ -5,6 +5,7 @@
 #pragma once
 
 #include "FastMath.h"
+#include "Svf.h"
 
 namespace vrelbazzit {
 struct VoiceLanes;
@@ -15,6 +16,8 @@ namespace vrelbazzit::dsp {
 // Values per batch slot: every batch call takes a count that is a multiple of
 // this, so a vector kernel never needs a partial load.
 inline constexpr int kBatch = 4;
+// Bands of the output chain's filter bank.
+inline constexpr int kBankBands = 8;
 
 struct Kernels {
   const char* name;
@@ -25,6 +28,10 @@ struct Kernels {
   // Renders the voices in lanes (see VoiceLanes.h) as RenderVoice would after
   // its envelope step; nullptr: the engine renders voice by voice.
   void (*voiceLanes)(VoiceLanes& lanes);
+  // One sample of the filter bank: each band's band-pass output of x times its
+  // gain and weight, summed in band order; silent tells whether every band's
+  // state is exactly zero afterwards.
+  double (*bandpassBank)(Svf* bands, const double* gains, const double* weights, double x, bool& silent);
 };
 
 inline void PlainSinTwoPi(const double* x, double* out, int n) {
@@ -35,6 +42,16 @@ inline void PlainTanh(const double* x, double* out, int n) {
   for (int i = 0; i < n; ++i) out[i] = Tanh(x[i]);
 }
 
-inline constexpr Kernels kPlainKernels{"plain", PlainSinTwoPi, PlainTanh, nullptr};
+inline double PlainBandpassBank(Svf* bands, const double* gains, const double* weights, double x, bool& silent) {
+  double bank = 0.0;
+  silent = true;
+  for (int b = 0; b < kBankBands; ++b) {
+    bank += bands[b].Process(x).bp * gains[b] * weights[b];
+    silent = silent && bands[b].ic1 == 0.0 && bands[b].ic2 == 0.0;
+  }
+  return bank;
+}
+
+inline constexpr Kernels kPlainKernels{"plain", PlainSinTwoPi, PlainTanh, nullptr, PlainBandpassBank};
 
 }  // namespace vrelbazzit::dsp

@@ -83,4 +83,51 @@ TEST(SimdKernels, EveryLaneEqualsTheScalarFunction) {
   }
 }
 
+// The filter bank step: outputs, states and the silence flag of the vector
+// bank equal the plain one's, for live states, states just above and below
+// the flush threshold, and a bank at rest.
+TEST(SimdKernels, BandpassBankEqualsThePlainBank) {
+  using vrelbazzit::dsp::kBankBands;
+  using vrelbazzit::dsp::Svf;
+  const auto tables = vrelbazzit::simd::SupportedVectorKernels();
+  if (tables.empty()) GTEST_SKIP() << "this processor has neither AVX2 nor AVX-512";
+  const double gains[kBankBands] = {0.75, 0.2, 1.0, 0.0, 0.5, 0.9, 0.3, 0.6};
+  const double weights[kBankBands] = {0.35, 0.5, 0.8, 1.0, 0.9, 0.6, 0.4, 0.36};
+  struct BankCase {
+    const char* name;
+    double state;  // every band's starting states (alternating sign)
+    double input;
+  };
+  const BankCase cases[] = {
+      {"live states", 0.3, 0.7},
+      {"tiny states decaying through the flush threshold", 3e-30, 0.0},
+      {"at rest", 0.0, 0.0},
+      {"at rest, then an input", 0.0, -0.25},
+  };
+  for (const Kernels* table : tables) {
+    for (const BankCase& c : cases) {
+      SCOPED_TRACE(std::string(table->name) + " " + c.name);
+      Svf plain[kBankBands], vector[kBankBands];
+      for (int b = 0; b < kBankBands; ++b) {
+        plain[b].Design(std::tan(3.14159265358979 * (250.0 + 300.0 * b) / 48000.0), 1.0 / 2.2);
+        plain[b].ic1 = (b % 2 ? -c.state : c.state) * (1.0 + 0.1 * b);
+        plain[b].ic2 = (b % 2 ? c.state : -c.state) * 0.5;
+        vector[b] = plain[b];
+      }
+      for (int step = 0; step < 40; ++step) {
+        const double x = step < 20 ? c.input : 0.0;
+        bool plainSilent = false, vectorSilent = true;
+        const double want = vrelbazzit::dsp::PlainBandpassBank(plain, gains, weights, x, plainSilent);
+        const double got = table->bandpassBank(vector, gains, weights, x, vectorSilent);
+        ASSERT_EQ(Bits(got), Bits(want)) << "step " << step;
+        ASSERT_EQ(vectorSilent, plainSilent) << "step " << step;
+        for (int b = 0; b < kBankBands; ++b) {
+          ASSERT_EQ(Bits(vector[b].ic1), Bits(plain[b].ic1)) << "band " << b << ", step " << step;
+          ASSERT_EQ(Bits(vector[b].ic2), Bits(plain[b].ic2)) << "band " << b << ", step " << step;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
