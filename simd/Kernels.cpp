@@ -94,25 +94,34 @@ HWY_INLINE V ExpSmall(D d, V x) {
   return hn::Mul(p, scale);
 }
 
-// dsp::Tanh.
+// dsp::Tanh. The series and the exponential are computed only when some lane
+// needs them.
 HWY_INLINE V Tanh(D d, V x) {
   const V one = hn::Set(d, 1.0);
-  const V r = hn::Add(x, x);  // 2 x, exact
-  const V r2 = hn::Mul(r, r);
-  const V r4 = hn::Mul(r2, r2);
-  auto pair = [&](double c0, double c1) { return hn::Add(hn::Set(d, c0), hn::Mul(r, hn::Set(d, c1))); };
-  const V q01 = pair(1.0, 1.0 / 2);
-  const V q23 = pair(1.0 / 6, 1.0 / 24);
-  const V q45 = pair(1.0 / 120, 1.0 / 720);
-  const V q67 = pair(1.0 / 5040, 1.0 / 40320);
-  const V q89 = pair(1.0 / 362880, 1.0 / 3628800);
-  const V q1011 = pair(1.0 / 39916800, 1.0 / 479001600);
-  const V q12 = hn::Set(d, 1.0 / 6227020800.0);
-  const V series =
-      hn::Mul(r, hn::Add(hn::Add(hn::Add(q01, hn::Mul(q23, r2)), hn::Mul(hn::Add(q45, hn::Mul(q67, r2)), r4)),
-                         hn::Mul(hn::Add(hn::Add(q89, hn::Mul(q1011, r2)), hn::Mul(q12, r4)), hn::Mul(r4, r4))));
-  const V viaExp = hn::Sub(ExpSmall(d, hn::Mul(hn::Set(d, 2.0), x)), one);
-  const V m = hn::IfThenElse(hn::Lt(hn::Abs(x), hn::Set(d, 0.125)), series, viaExp);
+  auto series = [&] {
+    const V r = hn::Add(x, x);  // 2 x, exact
+    const V r2 = hn::Mul(r, r);
+    const V r4 = hn::Mul(r2, r2);
+    auto pair = [&](double c0, double c1) { return hn::Add(hn::Set(d, c0), hn::Mul(r, hn::Set(d, c1))); };
+    const V q01 = pair(1.0, 1.0 / 2);
+    const V q23 = pair(1.0 / 6, 1.0 / 24);
+    const V q45 = pair(1.0 / 120, 1.0 / 720);
+    const V q67 = pair(1.0 / 5040, 1.0 / 40320);
+    const V q89 = pair(1.0 / 362880, 1.0 / 3628800);
+    const V q1011 = pair(1.0 / 39916800, 1.0 / 479001600);
+    const V q12 = hn::Set(d, 1.0 / 6227020800.0);
+    return hn::Mul(r, hn::Add(hn::Add(hn::Add(q01, hn::Mul(q23, r2)), hn::Mul(hn::Add(q45, hn::Mul(q67, r2)), r4)),
+                              hn::Mul(hn::Add(hn::Add(q89, hn::Mul(q1011, r2)), hn::Mul(q12, r4)), hn::Mul(r4, r4))));
+  };
+  auto viaExp = [&] { return hn::Sub(ExpSmall(d, hn::Mul(hn::Set(d, 2.0), x)), one); };
+  const auto small = hn::Lt(hn::Abs(x), hn::Set(d, 0.125));
+  V m;
+  if (hn::AllTrue(d, small))
+    m = series();
+  else if (hn::AllFalse(d, small))
+    m = viaExp();
+  else
+    m = hn::IfThenElse(small, series(), viaExp());
   V t = hn::Div(m, hn::Add(m, hn::Set(d, 2.0)));
   t = hn::IfThenElse(hn::Gt(x, hn::Set(d, 20.0)), one, t);
   t = hn::IfThenElse(hn::Lt(x, hn::Set(d, -20.0)), hn::Neg(one), t);
