@@ -159,7 +159,9 @@ void SynthCore::AdvanceEchoTimes() {
 double SynthCore::NextHiss(double age) { return (2.0 * NextNoise() - 1.0) * age * age * 0.0006; }
 
 // The output stage of one side: more fuzz, less output drive.
-double SynthCore::OutputDrive() const { return 2.8 / (1.0 + 1.3 * fuzzAmount); }
+double SynthCore::OutputDrive() {
+  return mOutputDrive.Get(fuzzAmount, [](double fuzz) { return 2.8 / (1.0 + 1.3 * fuzz); });
+}
 
 double SynthCore::OutputStage(double x) {
   return dsp::Tanh(OutputDrive() * x / kOutputCeiling) * kOutputCeiling * outputGain;

@@ -161,7 +161,7 @@ private:
   std::pair<double, double> OutputChain(double voiceSum, double age);
   void AdvanceEchoTimes();
   double NextHiss(double age);
-  double OutputDrive() const;
+  double OutputDrive();
   double OutputStage(double x);
   // Everything a voice's sample needs that is the same for every voice.
   struct VoiceFrame {
@@ -233,6 +233,7 @@ private:
   dsp::Memo mGlideCoef, mLfoRate, mBodyBoost, mFatRatio, mFatRatioDown, mFuzzNorm;
   dsp::Memo mBankFocus, mColorFocus, mShiftRatio;
   dsp::Memo mLfoStep, mDriftStep[2];  // phase increments: rate / sample rate
+  dsp::Memo mOutputDrive;              // the output stage's drive, from the smoothed fuzz
   double mBankWeights[kNumBands] = {};
 
   // Exact-zero skips. Only Tick and SetSampleRate write the bank states and
