@@ -66,8 +66,15 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   // A bank whose states are all zero gives exactly zero for a zero input and
   // stays at zero, so it is skipped then.
   double bank = 0.0;
-  if (dry != 0.0 || !mBankSilent)
-    bank = mKernels->bandpassBank(bankFilters.data(), gains.bands, mBankWeights, dry, mBankSilent);
+  if (dry != 0.0 || !mBankSilent) {
+    bool silent = true;
+    for (int b = 0; b < kNumBands; ++b) {
+      dsp::Svf& band = bankFilters[static_cast<size_t>(b)];
+      bank += band.Process(dry).bp * gains.bands[b] * mBankWeights[b];
+      silent = silent && band.ic1 == 0.0 && band.ic2 == 0.0;
+    }
+    mBankSilent = silent;
+  }
 
   // 4. Body: a 170 Hz one-pole raised by up to 6 dB.
   bodyLowpass = dsp::FlushTiny(bodyLowpass + mBodyCoef * (dry - bodyLowpass));
@@ -82,18 +89,11 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   // with the LFO.
   const double k = 0.65 + 0.7 * params[kWidthMotion];
   const double ww = static_cast<double>(widthWrite);
-  // The sines of the width taps and the echo wobble, in one batch.
-  const bool widthSounds = mWidthZeros < widthLen, spaceSounds = mSpaceZeros < spaceLen;
-  double sines[dsp::kBatch] = {0.0, 0.0, 0.0, 0.0};
-  if (widthSounds || spaceSounds) {
-    const double phases[dsp::kBatch] = {widthPhase1, widthPhase2, wobblePhase, 0.0};
-    mKernels->sinTwoPi(phases, sines, dsp::kBatch);
-  }
   // A line that holds only zeros reads as exactly zero wherever the taps are.
   double tap1 = 0.0, tap2 = 0.0;
-  if (widthSounds) {
-    tap1 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.007 + 0.0025 * k * sines[0]) * s);
-    tap2 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.011 - 0.0028 * k * sines[1]) * s);
+  if (mWidthZeros < widthLen) {
+    tap1 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.007 + 0.0025 * k * dsp::SinTwoPi(widthPhase1)) * s);
+    tap2 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.011 - 0.0028 * k * dsp::SinTwoPi(widthPhase2)) * s);
   }
   widthBuffer[widthWrite] = mono;
   mWidthZeros = mono == 0.0 ? mWidthZeros + 1 : 0;
@@ -111,8 +111,8 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   const double sw = static_cast<double>(spaceWrite);
   // Lines that hold only zeros read as exactly zero.
   double echoLeft = 0.0, echoRight = 0.0;
-  if (spaceSounds) {
-    const double wobble = 0.004 * age * s * sines[2];
+  if (mSpaceZeros < spaceLen) {
+    const double wobble = 0.004 * age * s * dsp::SinTwoPi(wobblePhase);
     echoLeft = dsp::ReadLinear(spaceLeft.data(), spaceLen, sw - (spaceTimes[0] * s + wobble));
     echoRight = dsp::ReadLinear(spaceRight.data(), spaceLen, sw - (spaceTimes[1] * s - wobble));
   }
@@ -132,16 +132,9 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   const double space = 0.34 * gains.space;
   const double sumLeft = left + space * echoLeft + hiss;
   const double sumRight = right + space * echoRight + hiss;
+  const double outLeft = OutputStage(sumLeft);
   // A centred sound (no width, no echo) needs one tanh for both sides.
-  if (sumRight == sumLeft) {
-    const double out = OutputStage(sumLeft);
-    return {out, out};
-  }
-  const double drive = OutputDrive();
-  const double in[dsp::kBatch] = {drive * sumLeft / kOutputCeiling, drive * sumRight / kOutputCeiling, 0.0, 0.0};
-  double out[dsp::kBatch];
-  mKernels->tanh(in, out, dsp::kBatch);
-  return {out[0] * kOutputCeiling * outputGain, out[1] * kOutputCeiling * outputGain};
+  return {outLeft, sumRight == sumLeft ? outLeft : OutputStage(sumRight)};
 }
 
 // Echo times, free or synced, gliding with 40 ms.

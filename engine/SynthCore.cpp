@@ -227,12 +227,8 @@ std::pair<double, double> SynthCore::Tick() {
   // samples that render a voice, their only readers.
   VoiceFrame frame;
   auto frameNow = [&]() -> const VoiceFrame& {
-    const double phases[dsp::kBatch] = {driftPhase[0], driftPhase[1], lfoPhase, 0.0};
-    double sines[dsp::kBatch];
-    mKernels->sinTwoPi(phases, sines, dsp::kBatch);
-    driftValue[0] = sines[0];
-    driftValue[1] = sines[1];
-    FillVoiceFrame(frame, sines[2], age, motion);
+    for (int i = 0; i < 2; ++i) driftValue[i] = dsp::SinTwoPi(driftPhase[i]);
+    FillVoiceFrame(frame, dsp::SinTwoPi(lfoPhase), age, motion);
     return frame;
   };
   double sum = 0.0;

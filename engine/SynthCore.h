@@ -27,7 +27,7 @@ enum EnvelopeStage { kIdle = 0, kAttackStage = 1, kDecayStage = 2, kSustainStage
 class SynthCore {
 public:
   static constexpr int kNumVoices = 5;
-  static constexpr int kNumBands = dsp::kBankBands;
+  static constexpr int kNumBands = 8;
   static constexpr int kNumNotes = 128;
   // A voice below this amplitude level is silent: in Poly it is no longer
   // rendered once released, and a reset of it needs no declick.

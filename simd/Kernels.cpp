@@ -1,8 +1,9 @@
-// Vector versions of the engine's batch kernels, compiled by Highway once for
-// each x86 target (AVX2, AVX-512) and chosen at run time. Each follows its
-// scalar function in engine/dsp/FastMath.h operation by operation: both
-// polynomial branches are evaluated in every lane and the lane's branch is
-// selected, so every lane holds the scalar result exactly.
+// The engine's vector kernels, compiled by Highway once for each x86 target
+// (AVX2, AVX-512) and chosen at run time: the voices in lanes, with the sine
+// and tanh they compute with. Each follows its scalar code (engine/dsp/,
+// Oscillators.cpp, VoiceRender.cpp) operation by operation: both sides of a
+// branch are evaluated in every lane and the lane's side is selected, so every
+// lane holds the scalar result exactly.
 
 // SSSE3 and SSE4 would gain little over the plain path for two lanes of doubles.
 #ifndef HWY_DISABLED_TARGETS
@@ -328,46 +329,7 @@ void RenderVoiceLanes(VoiceLanes& l) {
   }
 }
 
-// dsp::PlainBandpassBank: the bands' coefficients and states are gathered into
-// lanes, stepped together, and the weighted outputs summed in band order.
-double BandpassBank(dsp::Svf* bands, const double* gains, const double* weights, double x, bool& silent) {
-  constexpr int kBands = dsp::kBankBands;
-  const D d;
-  const int lanes = static_cast<int>(hn::Lanes(d));
-  alignas(32) double a1[kBands], a2[kBands], a3[kBands], ic1[kBands], ic2[kBands], out[kBands];
-  for (int b = 0; b < kBands; ++b) {
-    a1[b] = bands[b].a1;
-    a2[b] = bands[b].a2;
-    a3[b] = bands[b].a3;
-    ic1[b] = bands[b].ic1;
-    ic2[b] = bands[b].ic2;
-  }
-  const V two = hn::Set(d, 2.0);
-  const V xv = hn::Set(d, x);
-  bool zero = true;
-  for (int b = 0; b < kBands; b += lanes) {
-    const V c1 = hn::Load(d, a1 + b), c2 = hn::Load(d, a2 + b), c3 = hn::Load(d, a3 + b);
-    const V s1 = hn::Load(d, ic1 + b), s2 = hn::Load(d, ic2 + b);
-    const V e = hn::Sub(xv, s2);
-    const V bp = hn::Add(hn::Mul(c1, s1), hn::Mul(c2, e));
-    const V lp = hn::Add(hn::Add(s2, hn::Mul(c2, s1)), hn::Mul(c3, e));
-    const V n1 = FlushTiny(d, hn::Sub(hn::Mul(two, bp), s1));
-    const V n2 = FlushTiny(d, hn::Sub(hn::Mul(two, lp), s2));
-    hn::Store(n1, d, ic1 + b);
-    hn::Store(n2, d, ic2 + b);
-    hn::Store(hn::Mul(hn::Mul(bp, hn::LoadU(d, gains + b)), hn::LoadU(d, weights + b)), d, out + b);
-    zero = zero && hn::AllTrue(d, hn::And(hn::Eq(n1, hn::Zero(d)), hn::Eq(n2, hn::Zero(d))));
-  }
-  double bank = 0.0;
-  for (int b = 0; b < kBands; ++b) {
-    bands[b].ic1 = ic1[b];
-    bands[b].ic2 = ic2[b];
-    bank += out[b];
-  }
-  silent = zero;
-  return bank;
-}
-
+// The lanes' sine and tanh over arrays, for the tests (n a multiple of 4).
 void SinTwoPiBatch(const double* x, double* out, int n) {
   const D d;
   const int lanes = static_cast<int>(hn::Lanes(d));
@@ -389,12 +351,16 @@ namespace vrelbazzit::simd {
 
 namespace {
 #if (HWY_TARGETS & HWY_AVX3) != 0
-constexpr dsp::Kernels kAvx512{"avx512", N_AVX3::SinTwoPiBatch, N_AVX3::TanhBatch, N_AVX3::RenderVoiceLanes,
-                                N_AVX3::BandpassBank};
+constexpr dsp::Kernels kAvx512{"avx512", N_AVX3::RenderVoiceLanes};
 #endif
 #if (HWY_TARGETS & HWY_AVX2) != 0
-constexpr dsp::Kernels kAvx2{"avx2", N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch, N_AVX2::RenderVoiceLanes,
-                              N_AVX2::BandpassBank};
+constexpr dsp::Kernels kAvx2{"avx2", N_AVX2::RenderVoiceLanes};
+#endif
+#if (HWY_TARGETS & HWY_AVX3) != 0
+constexpr MathKernels kAvx512Math{"avx512", N_AVX3::SinTwoPiBatch, N_AVX3::TanhBatch};
+#endif
+#if (HWY_TARGETS & HWY_AVX2) != 0
+constexpr MathKernels kAvx2Math{"avx2", N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch};
 #endif
 
 // What Highway's AVX2 and AVX-512 targets assume of the processor (the
@@ -402,6 +368,7 @@ constexpr dsp::Kernels kAvx2{"avx2", N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch, N
 // registers). Best first.
 struct Supported {
   const dsp::Kernels* list[2] = {nullptr, nullptr};
+  const MathKernels* math[2] = {nullptr, nullptr};
   size_t count = 0;
 };
 
@@ -412,12 +379,18 @@ Supported Detect() {
 #if (HWY_TARGETS & HWY_AVX3) != 0
   if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
       __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw"))
+  {
+    s.math[s.count] = &kAvx512Math;
     s.list[s.count++] = &kAvx512;
+  }
 #endif
 #if (HWY_TARGETS & HWY_AVX2) != 0
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2") &&
       __builtin_cpu_supports("f16c"))
+  {
+    s.math[s.count] = &kAvx2Math;
     s.list[s.count++] = &kAvx2;
+  }
 #endif
 #endif
   return s;
@@ -432,6 +405,11 @@ const Supported& Chosen() {
 std::span<const dsp::Kernels* const> SupportedVectorKernels() {
   const Supported& s = Chosen();
   return {s.list, s.count};
+}
+
+std::span<const MathKernels* const> SupportedMathKernels() {
+  const Supported& s = Chosen();
+  return {s.math, s.count};
 }
 
 const dsp::Kernels* VectorKernels() { return Chosen().count > 0 ? Chosen().list[0] : nullptr; }
