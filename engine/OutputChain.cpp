@@ -65,15 +65,14 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   }
   // A bank whose states are all zero gives exactly zero for a zero input and
   // stays at zero, so it is skipped then.
+  // (Silence is looked for only on samples without input, the only ones
+  // that may skip.)
   double bank = 0.0;
   if (dry != 0.0 || !mBankSilent) {
-    bool silent = true;
-    for (int b = 0; b < kNumBands; ++b) {
-      dsp::Svf& band = bankFilters[static_cast<size_t>(b)];
-      bank += band.Process(dry).bp * gains.bands[b] * mBankWeights[b];
-      silent = silent && band.ic1 == 0.0 && band.ic2 == 0.0;
-    }
-    mBankSilent = silent;
+    for (int b = 0; b < kNumBands; ++b)
+      bank += bankFilters[static_cast<size_t>(b)].Process(dry).bp * gains.bands[b] * mBankWeights[b];
+    mBankSilent = dry == 0.0 && std::all_of(bankFilters.begin(), bankFilters.end(),
+                                            [](const dsp::Svf& f) { return f.ic1 == 0.0 && f.ic2 == 0.0; });
   }
 
   // 4. Body: a 170 Hz one-pole raised by up to 6 dB.
@@ -132,9 +131,11 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   const double space = 0.34 * gains.space;
   const double sumLeft = left + space * echoLeft + hiss;
   const double sumRight = right + space * echoRight + hiss;
-  const double outLeft = OutputStage(sumLeft);
-  // A centred sound (no width, no echo) needs one tanh for both sides.
-  return {outLeft, sumRight == sumLeft ? outLeft : OutputStage(sumRight)};
+  // Both sides in one place, so their tanh chains run side by side.
+  const double drive = OutputDrive();
+  const double outLeft = dsp::Tanh(drive * sumLeft / kOutputCeiling) * kOutputCeiling * outputGain;
+  const double outRight = dsp::Tanh(drive * sumRight / kOutputCeiling) * kOutputCeiling * outputGain;
+  return {outLeft, outRight};
 }
 
 // Echo times, free or synced, gliding with 40 ms.
