@@ -83,7 +83,7 @@ void Advance(double& phase, double inc) {
 }
 }  // namespace
 
-double SynthCore::OscillatorSection(Voice& voice, const VoiceFrame& fr) {
+void SynthCore::OscillatorIncrements(Voice& voice, const VoiceFrame& fr, double& inc1, double& inc2) {
   // 1. Glide in note-number space.
   if (voice.pitch1 < 0.0) voice.pitch1 = voice.note1;
   if (voice.pitch2 < 0.0) voice.pitch2 = voice.note2;
@@ -93,16 +93,31 @@ double SynthCore::OscillatorSection(Voice& voice, const VoiceFrame& fr) {
   // 2-4. Increments: 440 x 2^((semitones from A4 + cents / 100) / 12) / rate, the
   // cents part shared by all voices (in the frame).
   auto ratio = [](double semis) { return std::exp2(semis * (1.0 / 12)); };
-  const double inc1 = LimitIncrement(voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, ratio) * fr.tuneFactor1);
-  const double inc2 = LimitIncrement(voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, ratio) * fr.tuneFactor2);
+  inc1 = LimitIncrement(voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, ratio) * fr.tuneFactor1);
+  inc2 = LimitIncrement(voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, ratio) * fr.tuneFactor2);
+}
+
+void SynthCore::UpdateShapes(Voice& voice, const VoiceFrame& fr) {
+  UpdateShape(fr.shape1, voice.wave1, voice.prevWave1, voice.fade1);
+  UpdateShape(fr.shape2, voice.wave2, voice.prevWave2, voice.fade2);
+}
+
+double SynthCore::RingAmount(const Voice& voice, const VoiceFrame& fr) const {
+  // In Split, wide intervals add ring modulation through Span.
+  const double span = voiceMode == kSplit ? Clamp((voice.note2 - voice.note1) / 24.0, 0.0, 1.0) * params[kSpan] : 0.0;
+  return Clamp(fr.ring + 0.28 * span, 0.0, 1.0);
+}
+
+double SynthCore::OscillatorSection(Voice& voice, const VoiceFrame& fr) {
+  double inc1, inc2;
+  OscillatorIncrements(voice, fr, inc1, inc2);
 
   // 5. Fat layers.
   const double layerInc1 = LimitIncrement(inc1 * fr.layerDown);
   const double layerInc2Raw = LimitIncrement(inc2 * fr.layerUp);
 
   // 7. Shapes.
-  UpdateShape(fr.shape1, voice.wave1, voice.prevWave1, voice.fade1);
-  UpdateShape(fr.shape2, voice.wave2, voice.prevWave2, voice.fade2);
+  UpdateShapes(voice, fr);
 
   // 9. Oscillator 1.
   const double w1 =
@@ -145,9 +160,8 @@ double SynthCore::OscillatorSection(Voice& voice, const VoiceFrame& fr) {
   const double sub = dsp::SinTwoPi(voice.subPhase);
   const double mix = kLevelScale * (fr.osc1Level * m1 + fr.osc2Level * m2) + fr.subLevel * sub;
 
-  // 17. Ring: in Split, wide intervals add ring modulation through Span.
-  const double span = voiceMode == kSplit ? Clamp((voice.note2 - voice.note1) / 24.0, 0.0, 1.0) * params[kSpan] : 0.0;
-  const double r = Clamp(fr.ring + 0.28 * span, 0.0, 1.0);
+  // 17. Ring.
+  const double r = RingAmount(voice, fr);
   return (1.0 - r) * mix + r * m1 * m2;
 }
 

@@ -53,6 +53,14 @@ bool Follow(double& x, double target, double c) {
   return x != target;
 }
 
+// One step of the 5 ms one-pole, flushed to exactly 0 near 0. A value at its
+// target (and not in the flushed range) would come out unchanged, so it is
+// left as it is.
+void Smooth(double& x, double target, double c) {
+  if (x == target && !(x != 0.0 && std::fabs(x) < dsp::kTiny)) return;
+  x = dsp::FlushTiny(x + c * (target - x));
+}
+
 bool IsGainControl(int index) {
   switch (index) {
     case kAmpLevel: case kOsc1Level: case kOsc2Level: case kRing: case kBankMix: case kSpace: return true;
@@ -102,7 +110,8 @@ void SynthCore::UpdateRateConstants() {
   mAgeReload = static_cast<int>(kAgeTargetSeconds * s);
   if (mAgeReload < 2) mAgeReload = 1;
   for (dsp::Memo* m : {&mAttackCoef, &mAmpDecayCoef, &mReleaseCoef, &mFilterAttackCoef, &mFilterDecayCoef,
-                       &mFilterReleaseCoef, &mGlideCoef, &mLfoRate, &mBodyBoost, &mFatRatio, &mFatRatioDown, &mBankFocus})
+                       &mFilterReleaseCoef, &mGlideCoef, &mLfoRate, &mBodyBoost, &mFatRatio, &mFatRatioDown, &mBankFocus,
+                       &mLfoStep, &mDriftStep[0], &mDriftStep[1]})
     m->Clear();
 }
 
@@ -120,6 +129,9 @@ void SynthCore::SetSampleRate(double rate) {
 
   widthBuffer.assign(static_cast<size_t>(kWidthLineSeconds * sampleRate) + 2, 0.0);
   widthWrite = 0;
+  mWidthZeros = widthBuffer.size();
+  mSpaceZeros = spaceLeft.size();
+  mBankSilent = true;
 
   bodyLowpass = 0.0;
 
@@ -164,10 +176,10 @@ std::pair<double, double> SynthCore::Tick() {
 
   // 1. Effect amounts follow their targets with 5 ms; a switched-off effect fades out.
   const double c = mSmoothCoef;
-  fatAmount = dsp::FlushTiny(fatAmount + c * ((Switch(kFatOn) ? params[kFat] : 0.0) - fatAmount));
-  widthAmount = dsp::FlushTiny(widthAmount + c * ((Switch(kWidthOn) ? params[kWidth] : 0.0) - widthAmount));
-  fuzzAmount = dsp::FlushTiny(fuzzAmount + c * ((Switch(kFuzzOn) ? params[kFuzz] : 0.0) - fuzzAmount));
-  outputGain = dsp::FlushTiny(outputGain + c * (params[kMasterGain] - outputGain));
+  Smooth(fatAmount, Switch(kFatOn) ? params[kFat] : 0.0, c);
+  Smooth(widthAmount, Switch(kWidthOn) ? params[kWidth] : 0.0, c);
+  Smooth(fuzzAmount, Switch(kFuzzOn) ? params[kFuzz] : 0.0, c);
+  Smooth(outputGain, params[kMasterGain], c);
   if (mGainsGliding) {
     bool moving = Follow(gains.ampLevel, params[kAmpLevel], c);
     moving |= Follow(gains.osc1Level, params[kOsc1Level], c);
@@ -191,11 +203,11 @@ std::pair<double, double> SynthCore::Tick() {
   }
   ageDrift += (ageTarget - ageDrift) * mAgeFollow;
 
-  // 4. Slow drift sines.
+  // 4. Slow drift sines. Only the voices read their values, so those are
+  // taken below, on samples that render a voice.
   for (int i = 0; i < 2; ++i) {
-    driftPhase[i] += driftRate[i] / s;
+    driftPhase[i] += mDriftStep[i].Get(driftRate[i], [s](double r) { return r / s; });
     if (driftPhase[i] >= 1.0) driftPhase[i] -= 1.0;
-    driftValue[i] = dsp::SinTwoPi(driftPhase[i]);
   }
 
   // 5. Motion LFO, free or synced to the host tempo.
@@ -205,33 +217,73 @@ std::pair<double, double> SynthCore::Tick() {
     rate = mLfoRate.Get(params[kLfoRate], [](double r) { return 0.08 * std::pow(100.0, r); });
   else
     rate = (tempo / 60.0) / SyncBeats(sync);
-  const double step = rate / s;
+  const double step = mLfoStep.Get(rate, [s](double r) { return r / s; });
   AdvancePhase(lfoPhase, step);
   AdvancePhase(widthPhase1, kWidthRatio1 * step);
   AdvancePhase(widthPhase2, kWidthRatio2 * step);
   AdvancePhase(wobblePhase, kWobbleRatio * step);
-  const double lfo = dsp::SinTwoPi(lfoPhase);
 
-  // 6. Voices.
+  // 6. Voices. The LFO's value and the drift sines are computed only on
+  // samples that render a voice, their only readers.
+  VoiceFrame frame;
+  auto frameNow = [&]() -> const VoiceFrame& {
+    for (int i = 0; i < 2; ++i) driftValue[i] = dsp::SinTwoPi(driftPhase[i]);
+    FillVoiceFrame(frame, dsp::SinTwoPi(lfoPhase), age, motion);
+    return frame;
+  };
   double sum = 0.0;
   int count = 0;
   if (voiceMode == kPoly) {
+    // With a lanes kernel, the sounding voices are rendered together; the
+    // others, and every voice without one, one by one.
+    auto renders = [this](const Voice& v) { return v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel); };
+    int toRender = 0;
+    for (int i = 1; i < kNumVoices; ++i) toRender += renders(voices[i]) ? 1 : 0;
+    // One voice alone is quicker on its own than in a vector of four lanes.
+    const bool useLanes = mKernels->voiceLanes && toRender >= 2;
     bool haveFrame = false;
-    VoiceFrame frame;
+    bool rendered[kNumVoices] = {};
+    int laneVoice[VoiceLanes::kLanes] = {};
+    mLanes.count = 0;
     for (int i = 1; i < kNumVoices; ++i) {
       Voice& v = voices[i];
-      if (v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel)) {
+      if (renders(v)) {
         if (!haveFrame) {
-          frame = MakeVoiceFrame(lfo, age, motion);
+          frameNow();
           haveFrame = true;
         }
-        voiceOutput[i] = RenderVoice(v, frame);
-        sum += voiceOutput[i];
+        rendered[i] = true;
         ++count;
+        if (!useLanes) {
+          voiceOutput[i] = RenderVoice(v, frame);
+          continue;
+        }
+        StepEnvelopes(v, frame);
+        if (GatherVoice(v, frame, mLanes.count))
+          laneVoice[mLanes.count++] = i;
+        else
+          voiceOutput[i] = RenderVoiceBody(v, frame);
       }
     }
+    if (mLanes.count > 0) {
+      SetSharedLanes(frame);
+      PadLanes();
+      mKernels->voiceLanes(mLanes);
+      for (int lane = 0; lane < mLanes.count; ++lane)
+        voiceOutput[laneVoice[lane]] = ScatterVoice(voices[laneVoice[lane]], lane);
+    }
+    for (int i = 1; i < kNumVoices; ++i)
+      if (rendered[i]) sum += voiceOutput[i];
   } else if (voices[0].note1 >= 0) {
-    voiceOutput[0] = RenderVoice(voices[0], MakeVoiceFrame(lfo, age, motion));
+    Voice& v = voices[0];
+    if (VoiceAtRest(v)) {
+      // Released and silent: its sample is exactly 0; its filters are still
+      // designed on their samples, since a new note starts from them.
+      if (FilterDesignDue(v)) DesignVoiceFilters(v, frameNow());
+      voiceOutput[0] = 0.0;
+    } else {
+      voiceOutput[0] = RenderVoice(v, frameNow());
+    }
     sum = voiceOutput[0];
   }
 

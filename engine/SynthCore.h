@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "Params.h"
+#include "VoiceLanes.h"
 #include "dsp/Envelope.h"
+#include "dsp/Kernels.h"
 #include "dsp/Math.h"
 #include "dsp/Svf.h"
 
@@ -78,6 +80,11 @@ public:
   // One output frame: left, right.
   std::pair<double, double> Tick();
 
+  // The batch kernels the engine computes with (the plain ones by default). A
+  // table must give the plain kernels' values; it changes speed, not sound.
+  void SetKernels(const dsp::Kernels& kernels) { mKernels = &kernels; }
+  const dsp::Kernels& GetKernels() const { return *mKernels; }
+
   static double Wave(double phase, double increment, double pulse, double width, int shape, bool fine);
   double RenderVoice(Voice& voice, double lfo, double age, double motion);
 
@@ -111,7 +118,7 @@ public:
   double cutoffOffset = 0.0;
   double driftPhase[2] = {0.0, 0.0};
   double driftRate[2] = {0.0, 0.0};
-  double driftValue[2] = {0.0, 0.0};
+  double driftValue[2] = {0.0, 0.0};  // as of the last sample that rendered a voice
   double outputGain = 1.0;
   int ageCountdown = 0;
   std::array<dsp::Svf, kNumBands> bankFilters{};
@@ -152,6 +159,10 @@ private:
   void BackfillPolyVoices();
   double NextNoise();
   std::pair<double, double> OutputChain(double voiceSum, double age);
+  void AdvanceEchoTimes();
+  double NextHiss(double age);
+  double OutputDrive();
+  double OutputStage(double x);
   // Everything a voice's sample needs that is the same for every voice.
   struct VoiceFrame {
     double lfo, age, motion;
@@ -167,11 +178,36 @@ private:
     bool fine1, fine2;
   };
   VoiceFrame MakeVoiceFrame(double lfo, double age, double motion);
+  void FillVoiceFrame(VoiceFrame& frame, double lfo, double age, double motion);
   double RenderVoice(Voice& voice, const VoiceFrame& frame);
   double OscillatorSection(Voice& voice, const VoiceFrame& frame);
+  // Pieces of a voice's sample, shared by the voice-by-voice path and the lanes.
+  void StepEnvelopes(Voice& voice, const VoiceFrame& frame);
+  double RenderVoiceBody(Voice& voice, const VoiceFrame& frame);  // after StepEnvelopes
+  void OscillatorIncrements(Voice& voice, const VoiceFrame& frame, double& inc1, double& inc2);
+  static void UpdateShapes(Voice& voice, const VoiceFrame& frame);
+  double RingAmount(const Voice& voice, const VoiceFrame& frame) const;
+  // The lanes (after StepEnvelopes): GatherVoice takes a sounding voice whose
+  // shapes hold still into a lane (and does its glide, increments and any due
+  // filter design), or returns false; ScatterVoice writes the states back and
+  // returns the voice's sample.
+  void SetSharedLanes(const VoiceFrame& frame);
+  bool GatherVoice(Voice& voice, const VoiceFrame& frame, int lane);
+  void PadLanes();
+  double ScatterVoice(Voice& voice, int lane) const;
   void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame);
+  // Counts a voice's filter countdown down one sample; true when the filters
+  // are to be designed on this sample.
+  static bool FilterDesignDue(Voice& voice);
+  // Released, both envelopes idle at exactly 0, the filter and output states
+  // exactly 0: the voice's sample is exactly 0 and only its filter design
+  // moves on (the fuzz low-pass only moves while the voice sounds).
+  static bool VoiceAtRest(const Voice& voice);
   void UpdateRateConstants();
   bool Switch(int index) const { return params[index] >= 0.5; }
+
+  const dsp::Kernels* mKernels = &dsp::kPlainKernels;
+  VoiceLanes mLanes;
 
   // Values that depend only on the sample rate, set by UpdateRateConstants.
   double mInvRate = 1.0 / 48000;  // 1 / sample rate
@@ -195,8 +231,16 @@ private:
   dsp::Memo mAttackCoef, mAmpDecayCoef, mReleaseCoef;
   dsp::Memo mFilterAttackCoef, mFilterDecayCoef, mFilterReleaseCoef;
   dsp::Memo mGlideCoef, mLfoRate, mBodyBoost, mFatRatio, mFatRatioDown, mFuzzNorm;
-  dsp::Memo mBankFocus;
+  dsp::Memo mBankFocus, mColorFocus, mShiftRatio;
+  dsp::Memo mLfoStep, mDriftStep[2];  // phase increments: rate / sample rate
+  dsp::Memo mOutputDrive;              // the output stage's drive, from the smoothed fuzz
   double mBankWeights[kNumBands] = {};
+
+  // Exact-zero skips. Only Tick and SetSampleRate write the bank states and
+  // the delay lines; they keep these up to date.
+  bool mBankSilent = false;  // every band's state is exactly zero
+  size_t mWidthZeros = 0;    // zeros written in a row into the width line
+  size_t mSpaceZeros = 0;    // samples in a row that wrote zeros into both echo lines
 };
 
 }  // namespace vrelbazzit

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "SynthCore.h"
+#include "VoiceLanes.h"
 #include "dsp/Envelope.h"
 #include "dsp/FastMath.h"
 #include "dsp/Math.h"
@@ -17,9 +18,14 @@ constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every
 }  // namespace
 
 SynthCore::VoiceFrame SynthCore::MakeVoiceFrame(double lfo, double age, double motion) {
+  VoiceFrame fr;
+  FillVoiceFrame(fr, lfo, age, motion);
+  return fr;
+}
+
+void SynthCore::FillVoiceFrame(VoiceFrame& fr, double lfo, double age, double motion) {
   const double s = sampleRate;
   auto coef = [s](double t) { return dsp::OnePoleCoefficient(std::max(t, 0.001), s); };
-  VoiceFrame fr;
   fr.lfo = lfo;
   fr.age = age;
   fr.motion = motion;
@@ -69,7 +75,6 @@ SynthCore::VoiceFrame SynthCore::MakeVoiceFrame(double lfo, double age, double m
   fr.osc1Level = gains.osc1Level;
   fr.osc2Level = gains.osc2Level;
   fr.ring = gains.ring;
-  return fr;
 }
 
 double SynthCore::RenderVoice(Voice& voice, double lfo, double age, double motion) {
@@ -77,10 +82,17 @@ double SynthCore::RenderVoice(Voice& voice, double lfo, double age, double motio
 }
 
 double SynthCore::RenderVoice(Voice& voice, const VoiceFrame& fr) {
+  StepEnvelopes(voice, fr);
+  return RenderVoiceBody(voice, fr);
+}
+
+void SynthCore::StepEnvelopes(Voice& voice, const VoiceFrame& fr) {
   // 1-2. Envelopes.
   dsp::EnvelopeStep(voice.active, voice.ampGate, voice.ampStage, voice.ampLevel, fr.amp);
   dsp::EnvelopeStep(voice.active, voice.filterGate, voice.filterStage, voice.filterLevel, fr.filter);
+}
 
+double SynthCore::RenderVoiceBody(Voice& voice, const VoiceFrame& fr) {
   const double u = fr.fuzz;
   const double v = fr.warmth;
 
@@ -97,11 +109,7 @@ double SynthCore::RenderVoice(Voice& voice, const VoiceFrame& fr) {
   }
 
   // 5. Filter coefficients, on the first sample after a reset and every 16 after.
-  const int before = voice.filterCountdown--;
-  if (before < 2) {
-    voice.filterCountdown = kFilterUpdateInterval;
-    DesignVoiceFilters(voice, fr);
-  }
+  if (FilterDesignDue(voice)) DesignVoiceFilters(voice, fr);
 
   // 6-7. High-pass (input minus its low-pass output), then the resonant low-pass.
   const double h = y - voice.highpass.Process(y).lp;
@@ -115,6 +123,103 @@ double SynthCore::RenderVoice(Voice& voice, const VoiceFrame& fr) {
   }
   voice.outputLowpass = dsp::FlushTiny(voice.outputLowpass + mFuzzLowpassCoef * (q - voice.outputLowpass));
   return q + 0.6 * v * (voice.outputLowpass - q);
+}
+
+void SynthCore::SetSharedLanes(const VoiceFrame& fr) {
+  VoiceLanes& l = mLanes;
+  l.shape1 = fr.shape1;
+  l.shape2 = fr.shape2;
+  l.fine1 = fr.fine1;
+  l.fine2 = fr.fine2;
+  l.pulse1 = fr.pulse1;
+  l.pulse2 = fr.pulse2;
+  l.width = fr.width;
+  l.layerUp = fr.layerUp;
+  l.layerDown = fr.layerDown;
+  l.biteDepth = fr.biteDepth;
+  l.fatMix = fr.fatMix;
+  l.osc1Level = fr.osc1Level;
+  l.osc2Level = fr.osc2Level;
+  l.subLevel = fr.subLevel;
+  l.fuzz = fr.fuzz;
+  l.warmth = fr.warmth;
+  l.fuzzDrive = fr.fuzzDrive;
+  l.fuzzNorm = fr.fuzzNorm;
+  l.bodyDrive = fr.bodyDrive;
+  l.lowpassCoef = mFuzzLowpassCoef;
+}
+
+bool SynthCore::GatherVoice(Voice& voice, const VoiceFrame& fr, int lane) {
+  // Lanes take sounding voices whose shapes are not crossfading.
+  if (!(voice.note1 >= 0 && voice.ampLevel > kSilentLevel)) return false;
+  UpdateShapes(voice, fr);
+  if (voice.fade1 < 1.0 || voice.fade2 < 1.0) return false;
+
+  VoiceLanes& l = mLanes;
+  const auto i = static_cast<size_t>(lane);
+  OscillatorIncrements(voice, fr, l.inc1[i], l.inc2[i]);
+  l.ring = RingAmount(voice, fr);
+  if (FilterDesignDue(voice)) DesignVoiceFilters(voice, fr);
+  l.phase1[i] = voice.phase1;
+  l.phase2[i] = voice.phase2;
+  l.layerPhase1[i] = voice.layerPhase1;
+  l.layerPhase2[i] = voice.layerPhase2;
+  l.subPhase[i] = voice.subPhase;
+  l.ampLevel[i] = voice.ampLevel;
+  l.velocity[i] = voice.velocity;
+  l.fuzzLowpass[i] = voice.fuzzLowpass;
+  l.outputLowpass[i] = voice.outputLowpass;
+  l.lpA1[i] = voice.lowpass.a1;
+  l.lpA2[i] = voice.lowpass.a2;
+  l.lpA3[i] = voice.lowpass.a3;
+  l.lpIc1[i] = voice.lowpass.ic1;
+  l.lpIc2[i] = voice.lowpass.ic2;
+  l.hpA1[i] = voice.highpass.a1;
+  l.hpA2[i] = voice.highpass.a2;
+  l.hpA3[i] = voice.highpass.a3;
+  l.hpIc1[i] = voice.highpass.ic1;
+  l.hpIc2[i] = voice.highpass.ic2;
+  return true;
+}
+
+void SynthCore::PadLanes() {
+  VoiceLanes& l = mLanes;
+  for (int i = l.count; i < VoiceLanes::kLanes; ++i) {
+    for (double* a : {l.inc1, l.inc2, l.phase1, l.phase2, l.layerPhase1, l.layerPhase2, l.subPhase, l.ampLevel,
+                      l.velocity, l.fuzzLowpass, l.outputLowpass, l.lpA1, l.lpA2, l.lpA3, l.lpIc1, l.lpIc2, l.hpA1,
+                      l.hpA2, l.hpA3, l.hpIc1, l.hpIc2})
+      a[i] = a[0];
+  }
+}
+
+double SynthCore::ScatterVoice(Voice& voice, int lane) const {
+  const VoiceLanes& l = mLanes;
+  const auto i = static_cast<size_t>(lane);
+  voice.phase1 = l.phase1[i];
+  voice.phase2 = l.phase2[i];
+  voice.layerPhase1 = l.layerPhase1[i];
+  voice.layerPhase2 = l.layerPhase2[i];
+  voice.subPhase = l.subPhase[i];
+  voice.fuzzLowpass = l.fuzzLowpass[i];
+  voice.outputLowpass = l.outputLowpass[i];
+  voice.lowpass.ic1 = l.lpIc1[i];
+  voice.lowpass.ic2 = l.lpIc2[i];
+  voice.highpass.ic1 = l.hpIc1[i];
+  voice.highpass.ic2 = l.hpIc2[i];
+  return l.out[i];
+}
+
+bool SynthCore::FilterDesignDue(Voice& voice) {
+  const int before = voice.filterCountdown--;
+  if (before >= 2) return false;
+  voice.filterCountdown = kFilterUpdateInterval;
+  return true;
+}
+
+bool SynthCore::VoiceAtRest(const Voice& v) {
+  return !v.active && !v.ampGate && !v.filterGate && v.ampStage == kIdle && v.filterStage == kIdle &&
+         v.ampLevel == 0.0 && v.filterLevel == 0.0 && v.outputLowpass == 0.0 &&
+         v.lowpass.ic1 == 0.0 && v.lowpass.ic2 == 0.0 && v.highpass.ic1 == 0.0 && v.highpass.ic2 == 0.0;
 }
 
 void SynthCore::DesignVoiceFilters(Voice& voice, const VoiceFrame& fr) {

@@ -8,6 +8,7 @@
 
 #include "Tail.h"
 #include "editor/PlaceholderLayout.h"
+#include "simd/Kernels.h"
 #include "framework/graphics/IGraphics.h"
 #ifdef VB_EDITOR_NANOVG
 #include "framework/graphics/IGraphicsNanoVG.h"
@@ -42,6 +43,7 @@ void DeclareParam(fw::IParam& p, const ParamSpec& decl) {
 
 VrelBazzit::VrelBazzit(const fw::InstanceInfo& info) : fw::IPlugBase(info, MakeConfig()) {
   // The engine is usable before the host's first processing set-up.
+  mSynth.SetKernels(simd::BestKernels());
   mSynth.SetSampleRate(48000.0);
 
   for (int i = 0; i < kNumParams; ++i) DeclareParam(*GetParam(i), kParamSpecs[static_cast<size_t>(i)]);

@@ -49,6 +49,9 @@ public:
   // For tools and tests: the engine, read-only, and its seed.
   const SynthCore& Synth() const { return mSynth; }
   void SetCircuitSeed(uint64_t seed) { mSynth.SetCircuitSeed(seed); }
+  // For tests and benchmarks: the engine's batch kernels (the processor's
+  // vector kernels where it has them). Not while processing runs.
+  void SetEngineKernels(const dsp::Kernels& kernels) { mSynth.SetKernels(kernels); }
   // For tests: the meter sender.
   fw::IPeakSender<2, 64>& MeterSender() { return mMeterSender; }
 

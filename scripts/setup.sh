@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev   # libFuzzer targets and their sanitizer runtime
   libgtest-dev libgmock-dev
   libbenchmark-dev
+  libhwy-dev              # Highway: the engine's vector kernels (headers only; targets chosen at run time)
   libsndfile1-dev         # WAV writing in the offline renderer
   libcli11-dev            # command-line parsing of the tools
   juce-modules-source-data    # the VST 3 SDK's interfaces (VST3_SDK inside JUCE's modules)

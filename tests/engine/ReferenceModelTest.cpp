@@ -5,6 +5,7 @@
 // with the formulas to rounding.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -192,6 +193,9 @@ struct TickScenario {
   std::vector<Event> events;
   int ticks;
   bool restartsSoundingVoices = false;  // the declick must come into play
+  // A tick at which the echo and width lines and the filter bank must have
+  // fallen back to exactly zero (the engine then skips them), or -1.
+  int silentAt = -1;
 };
 
 std::function<void(SynthCore&)> On(int note, double velocity) {
@@ -338,6 +342,22 @@ const TickScenario kTickScenarios[] = {
       {20000, Off(55)}},
      30000,
      true},
+    // Echo at full Space through a long silence: the echo falls by 0.3 per
+    // pass (1e-30 after 58 passes, under 25 s), then the lines take 7 s to
+    // hold only zeros, and the released voice has come to rest. A second note
+    // then starts from skipped lines and bank, and from filters that were
+    // designed while the voice rested (it comes between two designs).
+    {"Echo decays to zero, then plays again", 8000,
+     [](SynthCore& e) {
+       e.SetParameter(kSpace, 1.0);
+       e.SetParameter(kWidth, 1.0);
+       e.SetParameter(kBankMix, 0.8);
+       e.SetParameter(kRelease, 0.05);
+     },
+     {{0, On(57, 1.0)}, {1600, Off(57)}, {272005, On(64, 0.8)}, {276000, Off(64)}},
+     290000,
+     false,
+     271999},
 };
 
 }  // namespace
@@ -381,6 +401,13 @@ TEST(EngineReference, TickFollowsTheFormulas) {
       for (int i = 0; i < SynthCore::kNumVoices; ++i) worst.Add("ampLevel", e.voices[i].ampLevel, r.voices[i].ampLevel);
       ASSERT_EQ(e.noiseState, r.noise) << "tick " << t;
       loudest = std::max(loudest, std::fabs(gl));
+      if (t == sc.silentAt) {
+        auto zero = [](double x) { return x == 0.0; };
+        EXPECT_TRUE(std::all_of(e.spaceLeft.begin(), e.spaceLeft.end(), zero));
+        EXPECT_TRUE(std::all_of(e.spaceRight.begin(), e.spaceRight.end(), zero));
+        EXPECT_TRUE(std::all_of(e.widthBuffer.begin(), e.widthBuffer.end(), zero));
+        for (const dsp::Svf& band : e.bankFilters) EXPECT_TRUE(band.ic1 == 0.0 && band.ic2 == 0.0);
+      }
     }
     // The fuzz stage's drive (up to 19) and the resonant filter raise rounding
     // differences to a few 1e-12 at the output.

@@ -393,6 +393,7 @@ TEST(EngineTick, SlowDriftSines) {
   e.driftRate[0] = 1.0;  // wraps on this tick
   e.driftPhase[1] = 0.3;
   e.driftRate[1] = 1.0 / 71;
+  e.NoteOn(60, 1.0);  // the sines are taken on samples that render a voice
   e.Tick();
   const double p0 = 0.99999 + 1.0 / rate - 1.0;
   const double p1 = 0.3 + 1.0 / 71 / rate;

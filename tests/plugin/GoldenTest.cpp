@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "PluginHarness.h"
+#include "simd/Kernels.h"
 
 namespace vrelbazzit::test {
 namespace {
@@ -137,8 +138,11 @@ std::vector<Scenario> ExactScenarios() {
   return s;
 }
 
-std::vector<double> Render(const Scenario& sc, uint64_t seed = kTestSeed) {
+// With kernels: the engine computes with that table instead of the one the
+// plug-in chose for the processor.
+std::vector<double> Render(const Scenario& sc, uint64_t seed = kTestSeed, const dsp::Kernels* kernels = nullptr) {
   PluginHarness h(seed);
+  if (kernels) h.Plug().SetEngineKernels(*kernels);
   EXPECT_TRUE(h.Restore(sc.plainValues));
   h.Start(sc.rate, sc.block);
   int done = 0;
@@ -219,6 +223,26 @@ std::string ScenarioName(const ::testing::TestParamInfo<Scenario>& param) {
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, Golden, ::testing::ValuesIn(Scenarios()), ScenarioName);
 INSTANTIATE_TEST_SUITE_P(Exact, Golden, ::testing::ValuesIn(ExactScenarios()), ScenarioName);
+
+// Every vector table this processor runs renders every scenario as the plain
+// kernels do, within 1e-12 (they are built to agree bit for bit).
+class GoldenVectorPath : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(GoldenVectorPath, MatchesThePlainPath) {
+  const Scenario& sc = GetParam();
+  const auto tables = simd::SupportedVectorKernels();
+  if (tables.empty()) GTEST_SKIP() << "this processor has no vector kernels";
+  const std::vector<double> plain = Render(sc, kTestSeed, &dsp::kPlainKernels);
+  for (const dsp::Kernels* table : tables) {
+    const std::vector<double> vector = Render(sc, kTestSeed, table);
+    ASSERT_EQ(vector.size(), plain.size());
+    for (size_t i = 0; i < plain.size(); ++i)
+      ASSERT_NEAR(vector[i], plain[i], 1e-12) << table->name << ", frame " << i / 2 << (i % 2 ? " right" : " left");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenVectorPath, ::testing::ValuesIn(Scenarios()), ScenarioName);
+INSTANTIATE_TEST_SUITE_P(Exact, GoldenVectorPath, ::testing::ValuesIn(ExactScenarios()), ScenarioName);
 
 TEST(GoldenRender, SameSeedSameSoundOtherSeedOtherSound) {
   const Scenario sc = Scenarios()[0];

@@ -1,0 +1,427 @@
+// The engine's vector kernels, compiled by Highway once for each x86 target
+// (AVX2, AVX-512) and chosen at run time: the voices in lanes, with the sine
+// and tanh they compute with. Each follows its scalar code (engine/dsp/,
+// Oscillators.cpp, VoiceRender.cpp) operation by operation: both sides of a
+// branch are evaluated in every lane and the lane's side is selected, so every
+// lane holds the scalar result exactly.
+
+// SSSE3 and SSE4 would gain little over the plain path for two lanes of doubles.
+#ifndef HWY_DISABLED_TARGETS
+#define HWY_DISABLED_TARGETS (HWY_SSSE3 | HWY_SSE4)
+#endif
+
+#include "simd/Kernels.h"
+
+#include <cmath>
+
+#include "engine/VoiceLanes.h"
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "simd/Kernels.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+#include "hwy/highway.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace vrelbazzit::simd {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// At most four lanes: the batches are multiples of four values.
+using D = hn::CappedTag<double, 4>;
+using V = hn::Vec<D>;
+
+constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 x 2^52: adding it rounds to a whole number
+
+// dsp::SinTwoPi. The quadrant is the low bits of y + 1.5 x 2^52, which hold
+// the whole number n in two's complement (|y| < 2^51).
+HWY_INLINE V SinTwoPi(D d, V x) {
+  const hn::RebindToUnsigned<D> du;
+  constexpr double kHalfPi = 1.57079632679489661923;
+  const V magic = hn::Set(d, kRoundMagic);
+  const V y = hn::Mul(hn::Set(d, 4.0), x);
+  const V shifted = hn::Add(y, magic);
+  const V n = hn::Sub(shifted, magic);
+  const V a = hn::Mul(hn::Set(d, kHalfPi), hn::Sub(y, n));
+  const V a2 = hn::Mul(a, a);
+  const V a4 = hn::Mul(a2, a2);
+  const V a8 = hn::Mul(a4, a4);
+  auto poly = [&](double c0, double c1) { return hn::Sub(hn::Set(d, c0), hn::Mul(hn::Set(d, c1), a2)); };
+  const V c01 = poly(1.0, 0.5);
+  const V c23 = poly(1.0 / 24, 1.0 / 720);
+  const V c45 = poly(1.0 / 40320, 1.0 / 3628800);
+  const V c67 = poly(1.0 / 479001600, 1.0 / 87178291200.0);
+  const V c8 = hn::Set(d, 1.0 / 20922789888000.0);
+  const V c = hn::Add(hn::Add(hn::Add(c01, hn::Mul(c23, a4)), hn::Mul(hn::Add(c45, hn::Mul(c67, a4)), a8)),
+                      hn::Mul(c8, hn::Mul(a8, a8)));
+  const V s01 = poly(1.0, 1.0 / 6);
+  const V s23 = poly(1.0 / 120, 1.0 / 5040);
+  const V s45 = poly(1.0 / 362880, 1.0 / 39916800);
+  const V s67 = poly(1.0 / 6227020800, 1.0 / 1307674368000.0);
+  const V sn = hn::Mul(a, hn::Add(hn::Add(s01, hn::Mul(s23, a4)), hn::Mul(hn::Add(s45, hn::Mul(s67, a4)), a8)));
+  const auto quadrant = hn::BitCast(du, shifted);
+  const auto zero = hn::Zero(du);
+  const auto odd = hn::RebindMask(d, hn::Ne(hn::And(quadrant, hn::Set(du, 1)), zero));
+  const auto negative = hn::RebindMask(d, hn::Ne(hn::And(quadrant, hn::Set(du, 2)), zero));
+  const V r = hn::IfThenElse(odd, c, sn);
+  return hn::IfThenElse(negative, hn::Neg(r), r);
+}
+
+// dsp::ExpSmall; lanes outside |x| <= 40 give garbage that the caller discards.
+HWY_INLINE V ExpSmall(D d, V x) {
+  const hn::RebindToSigned<D> di;
+  constexpr double kLog2e = 1.4426950408889634;
+  constexpr double kLn2Hi = 6.93147180369123816490e-01;
+  constexpr double kLn2Lo = 1.90821492927058770002e-10;
+  const V magic = hn::Set(d, kRoundMagic);
+  const V shifted = hn::Add(hn::Mul(x, hn::Set(d, kLog2e)), magic);
+  const V k = hn::Sub(shifted, magic);
+  const V r = hn::Sub(hn::Sub(x, hn::Mul(k, hn::Set(d, kLn2Hi))), hn::Mul(k, hn::Set(d, kLn2Lo)));
+  const V r2 = hn::Mul(r, r);
+  const V r4 = hn::Mul(r2, r2);
+  const V r8 = hn::Mul(r4, r4);
+  auto pair = [&](double c0, double c1) { return hn::Add(hn::Set(d, c0), hn::Mul(hn::Set(d, c1), r)); };
+  const V p01 = hn::Add(hn::Set(d, 1.0), r);
+  const V p23 = pair(1.0 / 2, 1.0 / 6);
+  const V p45 = pair(1.0 / 24, 1.0 / 120);
+  const V p67 = pair(1.0 / 720, 1.0 / 5040);
+  const V p89 = pair(1.0 / 40320, 1.0 / 362880);
+  const V p1011 = pair(1.0 / 3628800, 1.0 / 39916800);
+  const V p1213 = pair(1.0 / 479001600, 1.0 / 6227020800.0);
+  const V p = hn::Add(hn::Add(hn::Add(p01, hn::Mul(p23, r2)), hn::Mul(hn::Add(p45, hn::Mul(p67, r2)), r4)),
+                      hn::Mul(hn::Add(hn::Add(p89, hn::Mul(p1011, r2)), hn::Mul(p1213, r4)), r8));
+  // k as a whole number: the bits of k + 1.5 x 2^52 minus those of 1.5 x 2^52.
+  const auto kInt = hn::Sub(hn::BitCast(di, shifted), hn::BitCast(di, magic));
+  const V scale = hn::BitCast(d, hn::ShiftLeft<52>(hn::Add(kInt, hn::Set(di, 1023))));
+  return hn::Mul(p, scale);
+}
+
+// dsp::Tanh. The series and the exponential are computed only when some lane
+// needs them.
+HWY_INLINE V Tanh(D d, V x) {
+  const V one = hn::Set(d, 1.0);
+  auto series = [&] {
+    const V r = hn::Add(x, x);  // 2 x, exact
+    const V r2 = hn::Mul(r, r);
+    const V r4 = hn::Mul(r2, r2);
+    auto pair = [&](double c0, double c1) { return hn::Add(hn::Set(d, c0), hn::Mul(r, hn::Set(d, c1))); };
+    const V q01 = pair(1.0, 1.0 / 2);
+    const V q23 = pair(1.0 / 6, 1.0 / 24);
+    const V q45 = pair(1.0 / 120, 1.0 / 720);
+    const V q67 = pair(1.0 / 5040, 1.0 / 40320);
+    const V q89 = pair(1.0 / 362880, 1.0 / 3628800);
+    const V q1011 = pair(1.0 / 39916800, 1.0 / 479001600);
+    const V q12 = hn::Set(d, 1.0 / 6227020800.0);
+    return hn::Mul(r, hn::Add(hn::Add(hn::Add(q01, hn::Mul(q23, r2)), hn::Mul(hn::Add(q45, hn::Mul(q67, r2)), r4)),
+                              hn::Mul(hn::Add(hn::Add(q89, hn::Mul(q1011, r2)), hn::Mul(q12, r4)), hn::Mul(r4, r4))));
+  };
+  auto viaExp = [&] { return hn::Sub(ExpSmall(d, hn::Mul(hn::Set(d, 2.0), x)), one); };
+  const auto small = hn::Lt(hn::Abs(x), hn::Set(d, 0.125));
+  V m;
+  if (hn::AllTrue(d, small))
+    m = series();
+  else if (hn::AllFalse(d, small))
+    m = viaExp();
+  else
+    m = hn::IfThenElse(small, series(), viaExp());
+  V t = hn::Div(m, hn::Add(m, hn::Set(d, 2.0)));
+  t = hn::IfThenElse(hn::Gt(x, hn::Set(d, 20.0)), one, t);
+  t = hn::IfThenElse(hn::Lt(x, hn::Set(d, -20.0)), hn::Neg(one), t);
+  return hn::IfThenElse(hn::Ne(x, x), x, t);  // NaN stays NaN
+}
+
+// ---- Voices in lanes: SynthCore's oscillator section and voice body --------
+
+HWY_INLINE V FlushTiny(D d, V x) {
+  return hn::IfThenZeroElse(hn::Lt(hn::Abs(x), hn::Set(d, 1e-30)), x);
+}
+
+// std::min(x, limit): the limit only where it is below x.
+HWY_INLINE V AtMost(D d, V x, double limit) {
+  const V l = hn::Set(d, limit);
+  return hn::IfThenElse(hn::Lt(l, x), l, x);
+}
+
+HWY_INLINE V AdvancePhase(D d, V phase, V inc) {
+  const V one = hn::Set(d, 1.0);
+  const V p = hn::Add(phase, inc);
+  return hn::IfThenElse(hn::Ge(p, one), hn::Sub(p, one), p);
+}
+
+// dsp::PolyBlep.
+HWY_INLINE V PolyBlep(D d, V t, V dt) {
+  const V one = hn::Set(d, 1.0);
+  const V two = hn::Set(d, 2.0);
+  const V z1 = hn::Div(t, dt);
+  const V rise = hn::Sub(hn::Sub(hn::Mul(two, z1), hn::Mul(z1, z1)), one);
+  const V z2 = hn::Div(hn::Sub(t, one), dt);
+  const V fall = hn::Add(hn::Add(hn::Mul(z2, z2), hn::Mul(two, z2)), one);
+  const V r = hn::IfThenElseZero(hn::Gt(t, hn::Sub(one, dt)), fall);
+  return hn::IfThenElse(hn::Lt(t, dt), rise, r);
+}
+
+HWY_INLINE V BlepSaw(D d, V t, V dt) {
+  return hn::Sub(hn::Sub(hn::Mul(hn::Set(d, 2.0), t), hn::Set(d, 1.0)), PolyBlep(d, t, dt));
+}
+
+HWY_INLINE V BlepSquare(D d, V t, V dt, double width) {
+  const V one = hn::Set(d, 1.0);
+  const V w = hn::Set(d, width);
+  V t2 = hn::Sub(hn::Add(t, one), w);
+  t2 = hn::IfThenElse(hn::Ge(t2, one), hn::Sub(t2, one), t2);
+  const V level = hn::IfThenElse(hn::Lt(t, w), one, hn::Neg(one));
+  return hn::Sub(hn::Add(level, PolyBlep(d, t, dt)), PolyBlep(d, t2, dt));
+}
+
+// dsp::OddPartials: the sines of the odd partials 1, 3, ... of phase t, each 0
+// from the partial limit on.
+template <int kCount>
+HWY_INLINE void OddPartials(D d, V t, V dt, V (&out)[kCount]) {
+  const V s1 = SinTwoPi(d, t);
+  const V c2 = hn::Sub(hn::Set(d, 1.0), hn::Mul(hn::Mul(hn::Set(d, 2.0), s1), s1));
+  const V twoC2 = hn::Mul(hn::Set(d, 2.0), c2);
+  V prev = hn::Neg(s1);
+  V cur = s1;
+  for (int i = 0; i < kCount; ++i) {
+    const double h = 2 * i + 1;
+    out[i] = hn::IfThenElseZero(hn::Lt(hn::Mul(hn::Set(d, h), dt), hn::Set(d, 0.48)), cur);
+    const V next = hn::Sub(hn::Mul(twoC2, cur), prev);
+    prev = cur;
+    cur = next;
+  }
+}
+
+// SynthCore::Wave for one shape in every lane.
+HWY_INLINE V Wave(D d, V t, V dt, double pulse, double width, int shape, bool fine) {
+  auto blend = [&] {
+    return hn::Add(hn::Mul(hn::Set(d, 1.0 - pulse), BlepSaw(d, t, dt)),
+                   hn::Mul(hn::Set(d, pulse), BlepSquare(d, t, dt, width)));
+  };
+  V r = hn::Zero(d);
+  switch (shape) {
+    case 0: return blend();
+    case 1: r = hn::Mul(hn::Set(d, 0.5), BlepSaw(d, t, dt)); break;
+    case 2: r = hn::Mul(hn::Set(d, 0.36), BlepSquare(d, t, dt, width)); break;
+    case 3: {
+      constexpr double kPi = 3.14159265358979323846;
+      constexpr double kTriangleScale = 0.5 * 8.0 / (kPi * kPi);
+      V h[5];
+      OddPartials(d, t, dt, h);
+      V sum = hn::Sub(h[0], hn::Mul(h[1], hn::Set(d, 1.0 / 9)));
+      sum = hn::Add(sum, hn::Mul(h[2], hn::Set(d, 1.0 / 25)));
+      sum = hn::Sub(sum, hn::Mul(h[3], hn::Set(d, 1.0 / 49)));
+      sum = hn::Add(sum, hn::Mul(h[4], hn::Set(d, 1.0 / 81)));
+      r = hn::Mul(hn::Set(d, kTriangleScale), sum);
+      break;
+    }
+    case 4:
+      r = hn::Mul(hn::Set(d, 0.5), hn::IfThenElseZero(hn::Lt(dt, hn::Set(d, 0.48)), SinTwoPi(d, t)));
+      break;
+    case 5: {
+      V h[3];
+      OddPartials(d, t, dt, h);
+      r = hn::Mul(hn::Set(d, 0.5 / 1.3),
+                  hn::Add(hn::Sub(h[0], hn::Mul(hn::Set(d, 0.44), h[1])), hn::Mul(hn::Set(d, 0.19), h[2])));
+      break;
+    }
+    case 6: {
+      V h[2];
+      OddPartials(d, t, dt, h);
+      r = hn::Mul(hn::Set(d, 0.5), hn::Add(hn::Mul(hn::Set(d, 0.72), h[0]), hn::Mul(hn::Set(d, 0.28), h[1])));
+      break;
+    }
+    default: break;
+  }
+  if (fine && pulse > 0.0) r = hn::Add(r, hn::Mul(hn::Set(d, 0.25 * pulse), hn::Sub(blend(), r)));
+  return r;
+}
+
+// One step of a trapezoidal state-variable filter in every lane; the low-pass output.
+HWY_INLINE V SvfLowpass(D d, V x, const double* a1p, const double* a2p, const double* a3p, double* ic1p,
+                        double* ic2p) {
+  const V a1 = hn::Load(d, a1p), a2 = hn::Load(d, a2p), a3 = hn::Load(d, a3p);
+  const V ic1 = hn::Load(d, ic1p), ic2 = hn::Load(d, ic2p);
+  const V two = hn::Set(d, 2.0);
+  const V e = hn::Sub(x, ic2);
+  const V bp = hn::Add(hn::Mul(a1, ic1), hn::Mul(a2, e));
+  const V lp = hn::Add(hn::Add(ic2, hn::Mul(a2, ic1)), hn::Mul(a3, e));
+  hn::Store(FlushTiny(d, hn::Sub(hn::Mul(two, bp), ic1)), d, ic1p);
+  hn::Store(FlushTiny(d, hn::Sub(hn::Mul(two, lp), ic2)), d, ic2p);
+  return lp;
+}
+
+void RenderVoiceLanes(VoiceLanes& l) {
+  const D d;
+  static_assert(VoiceLanes::kLanes == 4, "one vector of four lanes, or two of two");
+  const int lanes = static_cast<int>(hn::Lanes(d));
+  for (int base = 0; base < VoiceLanes::kLanes; base += lanes) {
+    const V one = hn::Set(d, 1.0);
+    const V inc1 = hn::Load(d, l.inc1 + base);
+    const V inc2 = hn::Load(d, l.inc2 + base);
+    const V phase1 = hn::Load(d, l.phase1 + base), phase2 = hn::Load(d, l.phase2 + base);
+    const V layer1 = hn::Load(d, l.layerPhase1 + base), layer2 = hn::Load(d, l.layerPhase2 + base);
+
+    // Fat layers, oscillator 1 and its layer.
+    const V layerInc1 = AtMost(d, hn::Mul(inc1, hn::Set(d, l.layerDown)), 0.45);
+    V layerInc2 = AtMost(d, hn::Mul(inc2, hn::Set(d, l.layerUp)), 0.45);
+    const V w1 = Wave(d, phase1, inc1, l.pulse1, l.width, l.shape1, l.fine1);
+    const V w3 = Wave(d, layer1, layerInc1, l.pulse1, l.width, l.shape1, l.fine1);
+
+    // Vrel Bite: the library's exp2 in every lane, as the plain path calls it.
+    V inc2b = inc2;
+    if (l.biteDepth != 0.0) {
+      alignas(32) double w[4], bend[4];
+      hn::Store(w1, d, w);
+      for (int i = 0; i < lanes; ++i) {
+        const double c = w[i] < -1.0 ? -1.0 : (w[i] > 1.0 ? 1.0 : w[i]);
+        bend[i] = std::exp2(c * l.biteDepth);
+      }
+      const V b = hn::Load(d, bend);
+      inc2b = AtMost(d, hn::Mul(inc2, b), 0.45);
+      layerInc2 = AtMost(d, hn::Mul(layerInc2, b), 0.45);
+    }
+    const V w2 = Wave(d, phase2, inc2b, l.pulse2, l.width, l.shape2, l.fine2);
+    const V w4 = Wave(d, layer2, layerInc2, l.pulse2, l.width, l.shape2, l.fine2);
+
+    hn::Store(AdvancePhase(d, phase1, inc1), d, l.phase1 + base);
+    hn::Store(AdvancePhase(d, phase2, inc2b), d, l.phase2 + base);
+    hn::Store(AdvancePhase(d, layer1, layerInc1), d, l.layerPhase1 + base);
+    hn::Store(AdvancePhase(d, layer2, layerInc2), d, l.layerPhase2 + base);
+    const V sub = AdvancePhase(d, hn::Load(d, l.subPhase + base), hn::Mul(hn::Set(d, 0.5), inc1));
+    hn::Store(sub, d, l.subPhase + base);
+
+    // Layers, sub oscillator, level mix and ring.
+    const V f = hn::Set(d, l.fatMix);
+    const V fatDiv = hn::Add(one, f);
+    const V m1 = hn::Div(hn::Add(w1, hn::Mul(f, w3)), fatDiv);
+    const V m2 = hn::Div(hn::Add(w2, hn::Mul(f, w4)), fatDiv);
+    const V levels = hn::Add(hn::Mul(hn::Set(d, l.osc1Level), m1), hn::Mul(hn::Set(d, l.osc2Level), m2));
+    const V mix = hn::Add(hn::Mul(hn::Set(d, 0.46), levels), hn::Mul(hn::Set(d, l.subLevel), SinTwoPi(d, sub)));
+    const V osc = hn::Add(hn::Mul(hn::Set(d, 1.0 - l.ring), mix), hn::Mul(hn::Mul(hn::Set(d, l.ring), m1), m2));
+
+    // Fuzz and drive.
+    const double u = l.fuzz, v = l.warmth;
+    const V coef = hn::Set(d, l.lowpassCoef);
+    const V bent = hn::Add(osc, hn::Mul(hn::Mul(hn::Set(d, 0.14 * u), osc), osc));
+    const V shaped = hn::Div(Tanh(d, hn::Mul(bent, hn::Set(d, l.fuzzDrive))), hn::Set(d, l.fuzzNorm));
+    const V fl = hn::Load(d, l.fuzzLowpass + base);
+    const V flNew = FlushTiny(d, hn::Add(fl, hn::Mul(coef, hn::Sub(shaped, fl))));
+    hn::Store(flNew, d, l.fuzzLowpass + base);
+    const V warm = hn::Add(shaped, hn::Mul(hn::Set(d, 0.7 * v), hn::Sub(flNew, shaped)));
+    const V p = hn::Add(hn::Mul(hn::Set(d, 1.0 - u), osc), hn::Mul(hn::Set(d, u), warm));
+    const V vel = hn::Add(hn::Set(d, 0.45), hn::Mul(hn::Set(d, 0.55), hn::Load(d, l.velocity + base)));
+    const V gain = hn::Mul(hn::Mul(hn::Set(d, l.bodyDrive), hn::Load(d, l.ampLevel + base)), vel);
+    const V y = Tanh(d, hn::Mul(gain, p));
+
+    // High-pass, resonant low-pass, saturation, output low-pass.
+    const V h = hn::Sub(y, SvfLowpass(d, y, l.hpA1 + base, l.hpA2 + base, l.hpA3 + base, l.hpIc1 + base,
+                                      l.hpIc2 + base));
+    const V lp = SvfLowpass(d, h, l.lpA1 + base, l.lpA2 + base, l.lpA3 + base, l.lpIc1 + base, l.lpIc2 + base);
+    V q = lp;
+    if (v != 0.0) {
+      const double m = 1.0 + 1.8 * v;
+      const V sat = hn::Mul(hn::Div(Tanh(d, hn::Mul(hn::Set(d, m), lp)), hn::Set(d, m)), hn::Set(d, 1.0 + 0.7 * v));
+      q = hn::Add(lp, hn::Mul(hn::Set(d, v), hn::Sub(sat, lp)));
+    }
+    const V ol = hn::Load(d, l.outputLowpass + base);
+    const V olNew = FlushTiny(d, hn::Add(ol, hn::Mul(coef, hn::Sub(q, ol))));
+    hn::Store(olNew, d, l.outputLowpass + base);
+    hn::Store(hn::Add(q, hn::Mul(hn::Set(d, 0.6 * v), hn::Sub(olNew, q))), d, l.out + base);
+  }
+}
+
+// The lanes' sine and tanh over arrays, for the tests (n a multiple of 4).
+void SinTwoPiBatch(const double* x, double* out, int n) {
+  const D d;
+  const int lanes = static_cast<int>(hn::Lanes(d));
+  for (int i = 0; i < n; i += lanes) hn::StoreU(SinTwoPi(d, hn::LoadU(d, x + i)), d, out + i);
+}
+
+void TanhBatch(const double* x, double* out, int n) {
+  const D d;
+  const int lanes = static_cast<int>(hn::Lanes(d));
+  for (int i = 0; i < n; i += lanes) hn::StoreU(Tanh(d, hn::LoadU(d, x + i)), d, out + i);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace vrelbazzit::simd
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace vrelbazzit::simd {
+
+namespace {
+#if (HWY_TARGETS & HWY_AVX3) != 0
+constexpr dsp::Kernels kAvx512{"avx512", N_AVX3::RenderVoiceLanes};
+#endif
+#if (HWY_TARGETS & HWY_AVX2) != 0
+constexpr dsp::Kernels kAvx2{"avx2", N_AVX2::RenderVoiceLanes};
+#endif
+#if (HWY_TARGETS & HWY_AVX3) != 0
+constexpr MathKernels kAvx512Math{"avx512", N_AVX3::SinTwoPiBatch, N_AVX3::TanhBatch};
+#endif
+#if (HWY_TARGETS & HWY_AVX2) != 0
+constexpr MathKernels kAvx2Math{"avx2", N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch};
+#endif
+
+// What Highway's AVX2 and AVX-512 targets assume of the processor (the
+// compiler's checks include the operating system's support for the wider
+// registers). Best first.
+struct Supported {
+  const dsp::Kernels* list[2] = {nullptr, nullptr};
+  const MathKernels* math[2] = {nullptr, nullptr};
+  size_t count = 0;
+};
+
+Supported Detect() {
+  Supported s;
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+  __builtin_cpu_init();
+#if (HWY_TARGETS & HWY_AVX3) != 0
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw"))
+  {
+    s.math[s.count] = &kAvx512Math;
+    s.list[s.count++] = &kAvx512;
+  }
+#endif
+#if (HWY_TARGETS & HWY_AVX2) != 0
+#if defined(__clang__)
+  const bool f16c = true;  // clang's check has no name for it; the processors with AVX2 have it
+#else
+  const bool f16c = __builtin_cpu_supports("f16c");
+#endif
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2") && f16c)
+  {
+    s.math[s.count] = &kAvx2Math;
+    s.list[s.count++] = &kAvx2;
+  }
+#endif
+#endif
+  return s;
+}
+
+const Supported& Chosen() {
+  static const Supported kSupported = Detect();
+  return kSupported;
+}
+}  // namespace
+
+std::span<const dsp::Kernels* const> SupportedVectorKernels() {
+  const Supported& s = Chosen();
+  return {s.list, s.count};
+}
+
+std::span<const MathKernels* const> SupportedMathKernels() {
+  const Supported& s = Chosen();
+  return {s.math, s.count};
+}
+
+const dsp::Kernels* VectorKernels() { return Chosen().count > 0 ? Chosen().list[0] : nullptr; }
+
+const dsp::Kernels& BestKernels() {
+  const dsp::Kernels* k = VectorKernels();
+  return k ? *k : dsp::kPlainKernels;
+}
+
+}  // namespace vrelbazzit::simd
+#endif  // HWY_ONCE
