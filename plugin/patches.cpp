@@ -24,14 +24,9 @@
 #include "VrelBazzit.h"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <io.h>
-#include <windows.h>
+
+#include "framework/plug/WinApi.h"
 #else
 #include <unistd.h>
 #endif

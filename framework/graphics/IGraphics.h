@@ -35,7 +35,7 @@
 #include "framework/plug/IPlugBase.h"
 
 // <windows.h> maps DrawText and LoadBitmap to its A/W functions; those names
-// are members here. Our files take it through platform/WinApi.h, which
+// are members here. Our files take it through framework/plug/WinApi.h, which
 // undefines them; this covers a <windows.h> that came in through another header.
 #ifdef DrawText
 #undef DrawText

@@ -8,13 +8,7 @@
 #include "pluginterfaces/base/fplatform.h"
 
 #if SMTG_OS_WINDOWS
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "framework/plug/WinApi.h"
 #endif
 
 namespace fw::vst3 {

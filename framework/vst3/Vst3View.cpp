@@ -3,7 +3,7 @@
 #include <cstring>
 
 #if SMTG_OS_WINDOWS
-#include "framework/graphics/platform/WinApi.h"
+#include "framework/plug/WinApi.h"
 #endif
 
 namespace fw::vst3 {

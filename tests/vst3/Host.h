@@ -21,13 +21,7 @@
 #include "pluginterfaces/vst/ivstunits.h"
 
 #if SMTG_OS_WINDOWS
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "framework/plug/WinApi.h"
 #else
 #include <dlfcn.h>
 #endif

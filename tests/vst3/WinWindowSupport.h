@@ -4,7 +4,7 @@
 // draw with OpenGL at all, and a read-back of what a view's window drew.
 #pragma once
 
-#include "framework/graphics/platform/WinApi.h"
+#include "framework/plug/WinApi.h"
 
 #include <GL/gl.h>
 

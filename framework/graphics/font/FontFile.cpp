@@ -8,7 +8,7 @@
 #include "framework/graphics/FileBytes.h"
 
 #if defined(_WIN32)
-#include "framework/graphics/platform/WinApi.h"
+#include "framework/plug/WinApi.h"
 #else
 #include <dlfcn.h>
 #endif

@@ -1,7 +1,7 @@
 #include "Dialogs.h"
 
 #ifdef _WIN32
-#include "WinApi.h"
+#include "framework/plug/WinApi.h"
 // After <windows.h>, which leaves the common dialogs out when kept lean.
 #include <commdlg.h>
 #else

@@ -1,7 +1,7 @@
 #include "EmbeddedWindow.h"
 
 #ifdef _WIN32
-#include "WinApi.h"
+#include "framework/plug/WinApi.h"
 #else
 #include <X11/Xlib.h>
 #endif
