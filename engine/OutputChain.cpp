@@ -7,6 +7,7 @@
 
 #include "SynthCore.h"
 #include "dsp/DelayLine.h"
+#include "Echo.h"
 #include "dsp/FastMath.h"
 #include "dsp/Math.h"
 
@@ -15,13 +16,7 @@ namespace vrelbazzit {
 using dsp::Clamp;
 
 namespace {
-constexpr double kEchoFeedback = 0.3;  // fixed, crossing sides
 constexpr double kOutputCeiling = 0.98;
-
-double SyncBeats(int sync) {
-  static constexpr double kBeats[] = {0.25, 0.5, 0.75, 1.0, 2.0};
-  return kBeats[std::min(sync, 5) - 1];
-}
 }  // namespace
 
 std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
@@ -111,7 +106,7 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   // Lines that hold only zeros read as exactly zero.
   double echoLeft = 0.0, echoRight = 0.0;
   if (mSpaceZeros < spaceLen) {
-    const double wobble = 0.004 * age * s * dsp::SinTwoPi(wobblePhase);
+    const double wobble = kWobblePerAge * age * s * dsp::SinTwoPi(wobblePhase);
     echoLeft = dsp::ReadLinear(spaceLeft.data(), spaceLen, sw - (spaceTimes[0] * s + wobble));
     echoRight = dsp::ReadLinear(spaceRight.data(), spaceLen, sw - (spaceTimes[1] * s - wobble));
   }
@@ -128,7 +123,7 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
   const double hiss = NextHiss(age);
 
   // 12. Output stage.
-  const double space = 0.34 * gains.space;
+  const double space = kEchoWetPerSpace * gains.space;
   const double sumLeft = left + space * echoLeft + hiss;
   const double sumRight = right + space * echoRight + hiss;
   // Both sides in one place, so their tanh chains run side by side.
@@ -141,10 +136,10 @@ std::pair<double, double> SynthCore::OutputChain(double voiceSum, double age) {
 // Echo times, free or synced, gliding with 40 ms.
 void SynthCore::AdvanceEchoTimes() {
   const int sync = dsp::NearestInt(5.0 * params[kSpaceSync]);
-  double targetLeft = 0.29, targetRight = 0.43;
+  double targetLeft = kFreeEchoLeft, targetRight = kFreeEchoRight;
   if (sync > 0) {
-    targetLeft = SyncBeats(sync) * 60.0 / tempo;
-    targetRight = 1.5 * targetLeft;
+    targetLeft = EchoSyncBeats(sync) * 60.0 / tempo;
+    targetRight = kSyncedRightPerLeft * targetLeft;
   }
   spaceTimes[0] += mEchoTimeCoef * (targetLeft - spaceTimes[0]);
   spaceTimes[1] += mEchoTimeCoef * (targetRight - spaceTimes[1]);

@@ -124,8 +124,8 @@ void SynthCore::SetSampleRate(double rate) {
   spaceLeft.assign(static_cast<size_t>(kEchoLineSeconds * sampleRate), 0.0);
   spaceRight.assign(spaceLeft.size(), 0.0);
   spaceWrite = 0;
-  spaceTimes[0] = 0.29;
-  spaceTimes[1] = 0.43;
+  spaceTimes[0] = kFreeEchoLeft;
+  spaceTimes[1] = kFreeEchoRight;
 
   widthBuffer.assign(static_cast<size_t>(kWidthLineSeconds * sampleRate) + 2, 0.0);
   widthWrite = 0;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "Echo.h"
 #include "Params.h"
 #include "VoiceLanes.h"
 #include "dsp/Envelope.h"
@@ -126,7 +127,7 @@ public:
   double bankCenters[kNumBands] = {250, 350, 500, 700, 1000, 1400, 2000, 2800};
   std::vector<double> spaceLeft, spaceRight;
   size_t spaceWrite = 0;
-  double spaceTimes[2] = {0.29, 0.43};
+  double spaceTimes[2] = {kFreeEchoLeft, kFreeEchoRight};
   std::vector<double> widthBuffer;
   size_t widthWrite = 0;
   double fatAmount = 0.12, widthAmount = 0.12;
