@@ -236,7 +236,7 @@ std::pair<double, double> SynthCore::Tick() {
   if (voiceMode == kPoly) {
     // With a lanes kernel, the sounding voices are rendered together; the
     // others, and every voice without one, one by one.
-    auto renders = [this](const Voice& v) { return v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel); };
+    auto renders = [](const Voice& v) { return v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel); };
     int toRender = 0;
     for (int i = 1; i < kNumVoices; ++i) toRender += renders(voices[i]) ? 1 : 0;
     // One voice alone is quicker on its own than in a vector of four lanes.
