@@ -171,16 +171,36 @@ void SynthCore::SetParameter(int index, double value) {
 double SynthCore::NextNoise() { return dsp::XorShift64Star(noiseState); }
 
 std::pair<double, double> SynthCore::Tick() {
-  if (spaceLeft.empty()) return {0.0, 0.0};  // SetSampleRate has not run yet: no delay lines
-  const double s = sampleRate;
+  double left = 0.0, right = 0.0;
+  Render(&left, &right, 1);
+  return {left, right};
+}
 
-  // 1. Effect amounts follow their targets with 5 ms; a switched-off effect fades out.
+void SynthCore::Render(double* left, double* right, int n) {
+  if (spaceLeft.empty()) {  // SetSampleRate has not run yet: no delay lines
+    for (int i = 0; i < n; ++i) left[i] = right[i] = 0.0;
+    return;
+  }
+  while (n > 0) {
+    const int done = RenderBlock(left, right, n);
+    left += done;
+    right += done;
+    n -= done;
+  }
+}
+
+bool SynthCore::SmoothControls() {
+  // Effect amounts follow their targets with 5 ms; a switched-off effect fades out.
   const double c = mSmoothCoef;
+  const double before[4] = {fatAmount, widthAmount, fuzzAmount, outputGain};
   Smooth(fatAmount, Switch(kFatOn) ? params[kFat] : 0.0, c);
   Smooth(widthAmount, Switch(kWidthOn) ? params[kWidth] : 0.0, c);
   Smooth(fuzzAmount, Switch(kFuzzOn) ? params[kFuzz] : 0.0, c);
   Smooth(outputGain, params[kMasterGain], c);
+  bool changed = before[0] != fatAmount || before[1] != widthAmount || before[2] != fuzzAmount ||
+                 before[3] != outputGain;
   if (mGainsGliding) {
+    const Gains old = gains;
     bool moving = Follow(gains.ampLevel, params[kAmpLevel], c);
     moving |= Follow(gains.osc1Level, params[kOsc1Level], c);
     moving |= Follow(gains.osc2Level, params[kOsc2Level], c);
@@ -188,29 +208,33 @@ std::pair<double, double> SynthCore::Tick() {
     moving |= Follow(gains.bankMix, params[kBankMix], c);
     moving |= Follow(gains.space, params[kSpace], c);
     for (int b = 0; b < kNumBands; ++b) moving |= Follow(gains.bands[b], params[kBand250 + b], c);
-    mGainsGliding = moving;
+    bool gainsChanged = old.ampLevel != gains.ampLevel || old.osc1Level != gains.osc1Level ||
+                        old.osc2Level != gains.osc2Level || old.ring != gains.ring || old.bankMix != gains.bankMix ||
+                        old.space != gains.space;
+    for (int b = 0; b < kNumBands; ++b) gainsChanged |= old.bands[b] != gains.bands[b];
+    // A one-pole can come to rest one step short of its target; a step that
+    // changes nothing changes nothing again, so the gliding ends there.
+    mGainsGliding = moving && gainsChanged;
+    changed |= gainsChanged;
   }
+  return changed;
+}
+
+int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
+  const double s = sampleRate;
+  Block& b = mBlock;
+
+  // 1. The smoothed controls. A step that changes none of them leaves them
+  // where they are for good (the targets hold still within the call), so the
+  // block can be long; otherwise it is this one sample.
+  const int m = SmoothControls() ? 1 : std::min(n, kBlock);
 
   // 2. Motion and age.
   const double motion = Clamp(modWheel * 0.6 + params[kMotion], 0.0, 1.0);
   const double age = params[kAge];
 
-  // 3. Age random walk: a new target every 0.12 s, followed with 0.22 s.
-  const int before = ageCountdown--;
-  if (before < 2) {
-    ageCountdown = mAgeReload;
-    ageTarget = 2.0 * NextNoise() - 1.0;
-  }
-  ageDrift += (ageTarget - ageDrift) * mAgeFollow;
-
-  // 4. Slow drift sines. Only the voices read their values, so those are
-  // taken below, on samples that render a voice.
-  for (int i = 0; i < 2; ++i) {
-    driftPhase[i] += mDriftStep[i].Get(driftRate[i], [s](double r) { return r / s; });
-    if (driftPhase[i] >= 1.0) driftPhase[i] -= 1.0;
-  }
-
-  // 5. Motion LFO, free or synced to the host tempo.
+  // 3-5. The values that move from sample to sample. The noise is drawn in the
+  // order of the samples: an Age target, when one is due, before the hiss.
   const int sync = NearestInt(5.0 * params[kMotionSync]);
   double rate;
   if (sync <= 0)
@@ -218,17 +242,69 @@ std::pair<double, double> SynthCore::Tick() {
   else
     rate = (tempo / 60.0) / SyncBeats(sync);
   const double step = mLfoStep.Get(rate, [s](double r) { return r / s; });
-  AdvancePhase(lfoPhase, step);
-  AdvancePhase(widthPhase1, kWidthRatio1 * step);
-  AdvancePhase(widthPhase2, kWidthRatio2 * step);
-  AdvancePhase(wobblePhase, kWobbleRatio * step);
+  const double driftStep0 = mDriftStep[0].Get(driftRate[0], [s](double r) { return r / s; });
+  const double driftStep1 = mDriftStep[1].Get(driftRate[1], [s](double r) { return r / s; });
+  for (int i = 0; i < m; ++i) {
+    // Age random walk: a new target every 0.12 s, followed with 0.22 s.
+    const int before = ageCountdown--;
+    if (before < 2) {
+      ageCountdown = mAgeReload;
+      ageTarget = 2.0 * NextNoise() - 1.0;
+    }
+    ageDrift += (ageTarget - ageDrift) * mAgeFollow;
+    b.ageDrift[i] = ageDrift;
+    b.hissNoise[i] = NextNoise();
 
-  // 6. Voices. The LFO's value and the drift sines are computed only on
-  // samples that render a voice, their only readers.
+    // Slow drift sines.
+    AdvancePhase(driftPhase[0], driftStep0);
+    AdvancePhase(driftPhase[1], driftStep1);
+    b.drift0[i] = driftPhase[0];
+    b.drift1[i] = driftPhase[1];
+
+    // Motion LFO, free or synced to the host tempo, and the phases that turn with it.
+    AdvancePhase(lfoPhase, step);
+    AdvancePhase(widthPhase1, kWidthRatio1 * step);
+    AdvancePhase(widthPhase2, kWidthRatio2 * step);
+    AdvancePhase(wobblePhase, kWobbleRatio * step);
+    b.lfo[i] = lfoPhase;
+    b.width1[i] = widthPhase1;
+    b.width2[i] = widthPhase2;
+    b.wobble[i] = wobblePhase;
+
+    AdvanceEchoTimes();
+    b.echoLeft[i] = spaceTimes[0];
+    b.echoRight[i] = spaceTimes[1];
+  }
+
+  // 6. Voices. The LFO's value and the drift sines are read only by voices.
+  const int padded = (m + 3) & ~3;
+  bool voiceMayRender = false;
+  if (voiceMode == kPoly) {
+    for (int i = 1; i < kNumVoices; ++i) voiceMayRender |= voices[i].note1 >= 0;
+  } else {
+    voiceMayRender = voices[0].note1 >= 0;
+  }
+  if (voiceMayRender) {
+    mKernels->sinTwoPi(b.lfo, b.lfo, padded);
+    mKernels->sinTwoPi(b.drift0, b.drift0, padded);
+    mKernels->sinTwoPi(b.drift1, b.drift1, padded);
+  }
+  for (int i = 0; i < m; ++i) b.sum[i] = VoiceSample(i, age, motion);
+
+  // 7. Output chain.
+  OutputBlock(m, age, outLeft, outRight);
+  return m;
+}
+
+double SynthCore::VoiceSample(int i, double age, double motion) {
+  const Block& b = mBlock;
+  const double c = mSmoothCoef;
+  ageDrift = b.ageDrift[i];  // the voices' frame and filter designs read the walk as of this sample
   VoiceFrame frame;
   auto frameNow = [&]() -> const VoiceFrame& {
-    for (int i = 0; i < 2; ++i) driftValue[i] = dsp::SinTwoPi(driftPhase[i]);
-    FillVoiceFrame(frame, dsp::SinTwoPi(lfoPhase), age, motion);
+    driftValue[0] = b.drift0[i];
+    driftValue[1] = b.drift1[i];
+    FillVoiceFrame(frame, b.lfo[i], age, motion);
     return frame;
   };
   double sum = 0.0;
@@ -238,31 +314,31 @@ std::pair<double, double> SynthCore::Tick() {
     // others, and every voice without one, one by one.
     auto renders = [](const Voice& v) { return v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel); };
     int toRender = 0;
-    for (int i = 1; i < kNumVoices; ++i) toRender += renders(voices[i]) ? 1 : 0;
+    for (int k = 1; k < kNumVoices; ++k) toRender += renders(voices[k]) ? 1 : 0;
     // One voice alone is quicker on its own than in a vector of four lanes.
     const bool useLanes = mKernels->voiceLanes && toRender >= 2;
     bool haveFrame = false;
     bool rendered[kNumVoices] = {};
     int laneVoice[VoiceLanes::kLanes] = {};
     mLanes.count = 0;
-    for (int i = 1; i < kNumVoices; ++i) {
-      Voice& v = voices[i];
+    for (int k = 1; k < kNumVoices; ++k) {
+      Voice& v = voices[k];
       if (renders(v)) {
         if (!haveFrame) {
           frameNow();
           haveFrame = true;
         }
-        rendered[i] = true;
+        rendered[k] = true;
         ++count;
         if (!useLanes) {
-          voiceOutput[i] = RenderVoice(v, frame);
+          voiceOutput[k] = RenderVoice(v, frame);
           continue;
         }
         StepEnvelopes(v, frame);
         if (GatherVoice(v, frame, mLanes.count))
-          laneVoice[mLanes.count++] = i;
+          laneVoice[mLanes.count++] = k;
         else
-          voiceOutput[i] = RenderVoiceBody(v, frame);
+          voiceOutput[k] = RenderVoiceBody(v, frame);
       }
     }
     if (mLanes.count > 0) {
@@ -272,8 +348,8 @@ std::pair<double, double> SynthCore::Tick() {
       for (int lane = 0; lane < mLanes.count; ++lane)
         voiceOutput[laneVoice[lane]] = ScatterVoice(voices[laneVoice[lane]], lane);
     }
-    for (int i = 1; i < kNumVoices; ++i)
-      if (rendered[i]) sum += voiceOutput[i];
+    for (int k = 1; k < kNumVoices; ++k)
+      if (rendered[k]) sum += voiceOutput[k];
   } else if (voices[0].note1 >= 0) {
     Voice& v = voices[0];
     if (VoiceAtRest(v)) {
@@ -308,9 +384,7 @@ std::pair<double, double> SynthCore::Tick() {
     if (std::fabs(levelTarget - polyLevel) < kLevelSettle) polyLevel = levelTarget;
   }
   if (polyLevel != 1.0) sum /= polyLevel;
-
-  // 7. Output chain.
-  return OutputChain(sum, age);
+  return sum;
 }
 
 }  // namespace vrelbazzit

@@ -78,6 +78,10 @@ public:
   void AllNotesOff();
   void RebuildVoices();
 
+  // n output frames into left and right (n may be 0). Nothing of the note or
+  // controller state changes within the call: the caller splits its block at
+  // each event.
+  void Render(double* left, double* right, int n);
   // One output frame: left, right.
   std::pair<double, double> Tick();
 
@@ -159,11 +163,36 @@ private:
   void StartPolyVoice(int note, double velocity);
   void BackfillPolyVoices();
   double NextNoise();
-  std::pair<double, double> OutputChain(double voiceSum, double age);
+
+  // Rendering works in blocks of up to kBlock samples. Within a block the
+  // smoothed controls hold still (a block in which they move is one sample
+  // long), so the block computes the values that change from sample to
+  // sample first, and the sines and tanh that depend on nothing earlier in the
+  // sample over the whole block at once.
+  static constexpr int kBlock = 64;
+  struct Block {
+    // Per sample: the Age walk, the noise drawn for the hiss, the phases, the
+    // echo times, the voice sum and the output chain's stages.
+    alignas(64) double ageDrift[kBlock];
+    alignas(64) double hissNoise[kBlock];
+    alignas(64) double lfo[kBlock];                      // phase, then its sine
+    alignas(64) double drift0[kBlock], drift1[kBlock];   // phases, then sines
+    alignas(64) double width1[kBlock], width2[kBlock];   // phases, then sines
+    alignas(64) double wobble[kBlock];                   // phase, then sine
+    alignas(64) double echoLeft[kBlock], echoRight[kBlock];
+    alignas(64) double sum[kBlock];
+    alignas(64) double mono[kBlock];                     // the clip's input, then output
+    alignas(64) double left[kBlock], right[kBlock];      // the output stage's input, then output
+  };
+  // Renders up to n (at least 1) samples and returns how many.
+  int RenderBlock(double* left, double* right, int n);
+  // One step of the smoothed controls; false when no value changed.
+  bool SmoothControls();
+  // The voices' sum of sample i of the block.
+  double VoiceSample(int i, double age, double motion);
+  void OutputBlock(int n, double age, double* left, double* right);
   void AdvanceEchoTimes();
-  double NextHiss(double age);
   double OutputDrive();
-  double OutputStage(double x);
   // Everything a voice's sample needs that is the same for every voice.
   struct VoiceFrame {
     double lfo, age, motion;
@@ -209,6 +238,7 @@ private:
 
   const dsp::Kernels* mKernels = &dsp::kPlainKernels;
   VoiceLanes mLanes;
+  Block mBlock;
 
   // Values that depend only on the sample rate, set by UpdateRateConstants.
   double mInvRate = 1.0 / 48000;  // 1 / sample rate

@@ -139,13 +139,14 @@ void VrelBazzit::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames
   if (mSynth.tempo != mTailTempo) UpdateTailSize();  // a synced echo follows the tempo
   if (nFrames <= 0) return;
 
-  // Each queued message takes effect at its own frame.
+  // Each queued message takes effect at its own frame: the engine renders the
+  // stretches between them.
   int nextMessage = ApplyMidiDueAt(0);
-  for (int i = 0; i < nFrames; ++i) {
+  for (int i = 0; i < nFrames;) {
     if (i >= nextMessage) nextMessage = ApplyMidiDueAt(i);
-    const auto [left, right] = mSynth.Tick();
-    outputs[0][i] = left;
-    outputs[1][i] = right;
+    const int end = std::min(nFrames, nextMessage);
+    mSynth.Render(outputs[0] + i, outputs[1] + i, end - i);
+    i = end;
   }
   mMeterSender.ProcessBlock(outputs, nFrames, kCtrlTagMeter, 2, 0);
 }

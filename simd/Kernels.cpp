@@ -329,7 +329,7 @@ void RenderVoiceLanes(VoiceLanes& l) {
   }
 }
 
-// The lanes' sine and tanh over arrays, for the tests (n a multiple of 4).
+// The sine and tanh over arrays (n a multiple of 4; out may be x).
 void SinTwoPiBatch(const double* x, double* out, int n) {
   const D d;
   const int lanes = static_cast<int>(hn::Lanes(d));
@@ -351,10 +351,10 @@ namespace vrelbazzit::simd {
 
 namespace {
 #if (HWY_TARGETS & HWY_AVX3) != 0
-constexpr dsp::Kernels kAvx512{"avx512", N_AVX3::RenderVoiceLanes};
+constexpr dsp::Kernels kAvx512{"avx512", N_AVX3::RenderVoiceLanes, N_AVX3::SinTwoPiBatch, N_AVX3::TanhBatch};
 #endif
 #if (HWY_TARGETS & HWY_AVX2) != 0
-constexpr dsp::Kernels kAvx2{"avx2", N_AVX2::RenderVoiceLanes};
+constexpr dsp::Kernels kAvx2{"avx2", N_AVX2::RenderVoiceLanes, N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch};
 #endif
 #if (HWY_TARGETS & HWY_AVX3) != 0
 constexpr MathKernels kAvx512Math{"avx512", N_AVX3::SinTwoPiBatch, N_AVX3::TanhBatch};

@@ -12,14 +12,24 @@ struct VoiceLanes;
 
 namespace vrelbazzit::dsp {
 
-
 struct Kernels {
   const char* name;
   // Renders the voices in lanes (see VoiceLanes.h) as RenderVoice would after
   // its envelope step; nullptr: the engine renders voice by voice.
   void (*voiceLanes)(VoiceLanes& lanes);
+  // SinTwoPi and Tanh over arrays of n values (n a multiple of 4); out may be x.
+  void (*sinTwoPi)(const double* x, double* out, int n);
+  void (*tanh)(const double* x, double* out, int n);
 };
 
-inline constexpr Kernels kPlainKernels{"plain", nullptr};
+inline void PlainSinTwoPi(const double* x, double* out, int n) {
+  for (int i = 0; i < n; ++i) out[i] = SinTwoPi(x[i]);
+}
+
+inline void PlainTanh(const double* x, double* out, int n) {
+  for (int i = 0; i < n; ++i) out[i] = Tanh(x[i]);
+}
+
+inline constexpr Kernels kPlainKernels{"plain", nullptr, PlainSinTwoPi, PlainTanh};
 
 }  // namespace vrelbazzit::dsp
