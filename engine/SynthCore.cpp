@@ -288,23 +288,24 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
     mKernels->sinTwoPi(b.lfo, b.lfo, padded);
     mKernels->sinTwoPi(b.drift0, b.drift0, padded);
     mKernels->sinTwoPi(b.drift1, b.drift1, padded);
+    FillVoiceFrame(mFrame, age, motion);
   }
-  for (int i = 0; i < m; ++i) b.sum[i] = VoiceSample(i, age, motion);
+  for (int i = 0; i < m; ++i) b.sum[i] = VoiceSample(i);
 
   // 7. Output chain.
   OutputBlock(m, age, outLeft, outRight);
   return m;
 }
 
-double SynthCore::VoiceSample(int i, double age, double motion) {
+double SynthCore::VoiceSample(int i) {
   const Block& b = mBlock;
   const double c = mSmoothCoef;
   ageDrift = b.ageDrift[i];  // the voices' frame and filter designs read the walk as of this sample
-  VoiceFrame frame;
+  VoiceFrame& frame = mFrame;
   auto frameNow = [&]() -> const VoiceFrame& {
     driftValue[0] = b.drift0[i];
     driftValue[1] = b.drift1[i];
-    FillVoiceFrame(frame, b.lfo[i], age, motion);
+    FrameSample(frame, b.lfo[i]);
     return frame;
   };
   double sum = 0.0;

@@ -189,7 +189,7 @@ private:
   // One step of the smoothed controls; false when no value changed.
   bool SmoothControls();
   // The voices' sum of sample i of the block.
-  double VoiceSample(int i, double age, double motion);
+  double VoiceSample(int i);
   void OutputBlock(int n, double age, double* left, double* right);
   void AdvanceEchoTimes();
   double OutputDrive();
@@ -208,7 +208,11 @@ private:
     bool fine1, fine2;
   };
   VoiceFrame MakeVoiceFrame(double lfo, double age, double motion);
-  void FillVoiceFrame(VoiceFrame& frame, double lfo, double age, double motion);
+  // The frame's values that hold still through a block (the smoothed controls
+  // do), and those that move from sample to sample: the LFO and the tuning,
+  // from the Age walk and the drift values as they stand.
+  void FillVoiceFrame(VoiceFrame& frame, double age, double motion);
+  void FrameSample(VoiceFrame& frame, double lfo);
   double RenderVoice(Voice& voice, const VoiceFrame& frame);
   double OscillatorSection(Voice& voice, const VoiceFrame& frame);
   // Pieces of a voice's sample, shared by the voice-by-voice path and the lanes.
@@ -239,6 +243,7 @@ private:
   const dsp::Kernels* mKernels = &dsp::kPlainKernels;
   VoiceLanes mLanes;
   Block mBlock;
+  VoiceFrame mFrame;  // the voices' frame of the block's current sample
 
   // Values that depend only on the sample rate, set by UpdateRateConstants.
   double mInvRate = 1.0 / 48000;  // 1 / sample rate

@@ -19,14 +19,14 @@ constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every
 
 SynthCore::VoiceFrame SynthCore::MakeVoiceFrame(double lfo, double age, double motion) {
   VoiceFrame fr;
-  FillVoiceFrame(fr, lfo, age, motion);
+  FillVoiceFrame(fr, age, motion);
+  FrameSample(fr, lfo);
   return fr;
 }
 
-void SynthCore::FillVoiceFrame(VoiceFrame& fr, double lfo, double age, double motion) {
+void SynthCore::FillVoiceFrame(VoiceFrame& fr, double age, double motion) {
   const double s = sampleRate;
   auto coef = [s](double t) { return dsp::OnePoleCoefficient(std::max(t, 0.001), s); };
-  fr.lfo = lfo;
   fr.age = age;
   fr.motion = motion;
 
@@ -44,18 +44,11 @@ void SynthCore::FillVoiceFrame(VoiceFrame& fr, double lfo, double age, double mo
   fr.fuzzNorm = mFuzzNorm.Get(fr.fuzzDrive, [](double x) { return dsp::Tanh(x); });
   fr.bodyDrive = 1.0 + 1.4 * params[kBody];
 
-  // Oscillator tuning shared by all voices.
+  // Oscillator tuning shared by all voices (the cents that move from sample
+  // to sample are added by FrameSample).
   fr.glide = mGlideCoef.Get(params[kGlide], coef);
-  const double lfoCents = 30.0 * params[kLfoPitch] * motion * lfo;
-  const double ageCents = 5.0 * age * age * ageDrift;
-  const double slowCents = 0.03 * driftValue[0] + 0.1 * age * driftValue[1];
-  const double bodyCents = 8.0 * params[kBody];
-  const double cents1 = ageCents + lfoCents - bodyCents + osc1Offset + slowCents;
-  const double cents2 = (params[kOsc2Fine] - 0.5) * 100.0 + lfoCents - ageCents + bodyCents + osc2Offset - slowCents;
   fr.semisBase1 = 12.0 * (dsp::NearestInt(4.0 * params[kOsc1Range]) - 2) - 69.0 + 2.0 * pitchBend;
   fr.semisBase2 = 12.0 * (dsp::NearestInt(4.0 * params[kOsc2Range]) - 2) - 69.0 + 2.0 * pitchBend;
-  fr.tuneFactor1 = 440.0 * std::exp2(0.01 * cents1 * (1.0 / 12)) * mInvRate;
-  fr.tuneFactor2 = 440.0 * std::exp2(0.01 * cents2 * (1.0 / 12)) * mInvRate;
 
   // Fat layers 3 to 22 cents apart, scaled 0.8 to 1.2 by Fat Tune.
   const double d = (0.8 + 0.4 * params[kFatTune]) * (3.0 + 19.0 * fatAmount) / 1200.0;
@@ -75,6 +68,19 @@ void SynthCore::FillVoiceFrame(VoiceFrame& fr, double lfo, double age, double mo
   fr.osc1Level = gains.osc1Level;
   fr.osc2Level = gains.osc2Level;
   fr.ring = gains.ring;
+}
+
+void SynthCore::FrameSample(VoiceFrame& fr, double lfo) {
+  const double age = fr.age;
+  fr.lfo = lfo;
+  const double lfoCents = 30.0 * params[kLfoPitch] * fr.motion * lfo;
+  const double ageCents = 5.0 * age * age * ageDrift;
+  const double slowCents = 0.03 * driftValue[0] + 0.1 * age * driftValue[1];
+  const double bodyCents = 8.0 * params[kBody];
+  const double cents1 = ageCents + lfoCents - bodyCents + osc1Offset + slowCents;
+  const double cents2 = (params[kOsc2Fine] - 0.5) * 100.0 + lfoCents - ageCents + bodyCents + osc2Offset - slowCents;
+  fr.tuneFactor1 = 440.0 * std::exp2(0.01 * cents1 * (1.0 / 12)) * mInvRate;
+  fr.tuneFactor2 = 440.0 * std::exp2(0.01 * cents2 * (1.0 / 12)) * mInvRate;
 }
 
 double SynthCore::RenderVoice(Voice& voice, double lfo, double age, double motion) {
