@@ -64,34 +64,48 @@ void SynthCore::OutputBlock(int n, double age, double* outLeft, double* outRight
     return;
   }
 
-  // 3-5. Filter bank, Body and the clip's input, sample by sample.
+  // 3. Filter bank: bands near the focus count fully, distant ones keep 35 %.
+  auto weigh = [&] {
+    const double focus = 260.0 * mColorFocus.Get(params[kColor], [](double x) { return std::pow(9.0, x); }) *
+                         mShiftRatio.Get(spanShift, [](double x) { return std::exp2(x); });
+    if (focus == mBankFocus.input) return;
+    mBankFocus.input = focus;
+    for (int k = 0; k < kNumBands; ++k) {
+      const double distance = std::log2(bankCenters[k] / focus);
+      mBankWeights[k] = 0.35 + 0.65 * std::exp(-distance * distance / 1.7);
+    }
+  };
+  double* bankOut = b.bankOut;
+  if (!input && mBankSilent) {
+    // A bank whose states are all zero gives exactly zero for a zero input
+    // and stays at zero.
+    for (int i = 0; i < n; ++i) {
+      stepShift();
+      bankOut[i] = 0.0;
+    }
+  } else {
+    if (spanShift == shiftTarget) {
+      // The focus holds still through the block.
+      weigh();
+      mKernels->filterBank(bank, dry, gains.bands, mBankWeights, bankOut, n);
+    } else {
+      for (int i = 0; i < n; ++i) {
+        stepShift();
+        weigh();
+        mKernels->filterBank(bank, dry + i, gains.bands, mBankWeights, bankOut + i, 1);
+      }
+    }
+    // (A silent bank fed zeros would have stayed silent: the states after the
+    // block tell.)
+    mBankSilent = dry[n - 1] == 0.0 && bank.Silent();
+  }
+
+  // 4-5. Body, a 170 Hz one-pole raised by up to 6 dB, and the clip's input.
   const double boost = mBodyBoost.Get(params[kBody], [](double x) { return std::pow(10.0, 0.3 * x) - 1.0; });
   const double bankMix = gains.bankMix;
   for (int i = 0; i < n; ++i) {
-    stepShift();
-    // Bands near the focus count fully, distant ones keep 35 %.
-    const double focus = 260.0 * mColorFocus.Get(params[kColor], [](double x) { return std::pow(9.0, x); }) *
-                         mShiftRatio.Get(spanShift, [](double x) { return std::exp2(x); });
-    if (focus != mBankFocus.input) {
-      mBankFocus.input = focus;
-      for (int k = 0; k < kNumBands; ++k) {
-        const double distance = std::log2(bankCenters[k] / focus);
-        mBankWeights[k] = 0.35 + 0.65 * std::exp(-distance * distance / 1.7);
-      }
-    }
-    // A bank whose states are all zero gives exactly zero for a zero input and
-    // stays at zero, so it is skipped then. (Silence is looked for only on
-    // samples without input, the only ones that may skip.)
-    double bank = 0.0;
-    if (dry[i] != 0.0 || !mBankSilent) {
-      for (int k = 0; k < kNumBands; ++k)
-        bank += bankFilters[static_cast<size_t>(k)].Process(dry[i]).bp * gains.bands[k] * mBankWeights[k];
-      mBankSilent = dry[i] == 0.0 && std::all_of(bankFilters.begin(), bankFilters.end(),
-                                                 [](const dsp::Svf& f) { return f.ic1 == 0.0 && f.ic2 == 0.0; });
-    }
-    // Body: a 170 Hz one-pole raised by up to 6 dB.
     bodyLowpass = dsp::FlushTiny(bodyLowpass + mBodyCoef * (dry[i] - bodyLowpass));
-    b.mono[i] = (dry[i] + boost * bodyLowpass) * (1.0 - bankMix) + 0.65 * bankMix * bank;
+    b.mono[i] = (dry[i] + boost * bodyLowpass) * (1.0 - bankMix) + 0.65 * bankMix * bankOut[i];
   }
   // The soft clip (tanh(0) is 0 exactly).
   mKernels->tanh(b.mono, b.mono, padded);

@@ -143,9 +143,9 @@ void SynthCore::SetSampleRate(double rate) {
 
   for (int b = 0; b < kNumBands; ++b) {
     const double f = Clamp(bankCenters[b], 20.0, 0.43 * sampleRate);
-    bankFilters[static_cast<size_t>(b)].Design(std::tan(dsp::kPi * f / sampleRate), 1.0 / kBankQ);
-    bankFilters[static_cast<size_t>(b)].ClearState();
+    bank.Design(b, std::tan(dsp::kPi * f / sampleRate), 1.0 / kBankQ);
   }
+  bank.ClearState();
 
   for (Voice& v : voices) v = Voice{};
   RefreshNotes();

@@ -126,7 +126,7 @@ public:
   double driftValue[2] = {0.0, 0.0};  // as of the last sample that rendered a voice
   double outputGain = 1.0;
   int ageCountdown = 0;
-  std::array<dsp::Svf, kNumBands> bankFilters{};
+  dsp::FilterBank bank;
   double bodyLowpass = 0.0;
   double bankCenters[kNumBands] = {250, 350, 500, 700, 1000, 1400, 2000, 2800};
   std::vector<double> spaceLeft, spaceRight;
@@ -181,6 +181,7 @@ private:
     alignas(64) double wobble[kBlock];                   // phase, then sine
     alignas(64) double echoLeft[kBlock], echoRight[kBlock];
     alignas(64) double sum[kBlock];
+    alignas(64) double bankOut[kBlock];
     alignas(64) double mono[kBlock];                     // the clip's input, then output
     alignas(64) double left[kBlock], right[kBlock];      // the output stage's input, then output
   };

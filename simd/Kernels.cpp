@@ -329,6 +329,46 @@ void RenderVoiceLanes(VoiceLanes& l) {
   }
 }
 
+// dsp::PlainFilterBank: the eight bands in lanes, their states in registers
+// through the block; each sample's band outputs are summed in band order.
+void FilterBankLanes(dsp::FilterBank& bank, const double* x, const double* gains, const double* weights, double* out,
+                     int n) {
+  const D d;
+  constexpr int kBands = dsp::FilterBank::kBands;
+  const int lanes = static_cast<int>(hn::Lanes(d));
+  const int vectors = kBands / lanes;
+  V a1[kBands], a2[kBands], a3[kBands], ic1[kBands], ic2[kBands], g[kBands], w[kBands];
+  for (int j = 0; j < vectors; ++j) {
+    a1[j] = hn::LoadU(d, bank.a1 + j * lanes);
+    a2[j] = hn::LoadU(d, bank.a2 + j * lanes);
+    a3[j] = hn::LoadU(d, bank.a3 + j * lanes);
+    ic1[j] = hn::LoadU(d, bank.ic1 + j * lanes);
+    ic2[j] = hn::LoadU(d, bank.ic2 + j * lanes);
+    g[j] = hn::LoadU(d, gains + j * lanes);
+    w[j] = hn::LoadU(d, weights + j * lanes);
+  }
+  const V two = hn::Set(d, 2.0);
+  alignas(64) double terms[kBands];
+  for (int i = 0; i < n; ++i) {
+    const V in = hn::Set(d, x[i]);
+    for (int j = 0; j < vectors; ++j) {
+      const V e = hn::Sub(in, ic2[j]);
+      const V bp = hn::Add(hn::Mul(a1[j], ic1[j]), hn::Mul(a2[j], e));
+      const V lp = hn::Add(hn::Add(ic2[j], hn::Mul(a2[j], ic1[j])), hn::Mul(a3[j], e));
+      ic1[j] = FlushTiny(d, hn::Sub(hn::Mul(two, bp), ic1[j]));
+      ic2[j] = FlushTiny(d, hn::Sub(hn::Mul(two, lp), ic2[j]));
+      hn::StoreU(hn::Mul(hn::Mul(bp, g[j]), w[j]), d, terms + j * lanes);
+    }
+    double sum = 0.0;
+    for (int b = 0; b < kBands; ++b) sum += terms[b];
+    out[i] = sum;
+  }
+  for (int j = 0; j < vectors; ++j) {
+    hn::StoreU(ic1[j], d, bank.ic1 + j * lanes);
+    hn::StoreU(ic2[j], d, bank.ic2 + j * lanes);
+  }
+}
+
 // The sine and tanh over arrays (n a multiple of 4; out may be x).
 void SinTwoPiBatch(const double* x, double* out, int n) {
   const D d;
@@ -351,16 +391,12 @@ namespace vrelbazzit::simd {
 
 namespace {
 #if (HWY_TARGETS & HWY_AVX3) != 0
-constexpr dsp::Kernels kAvx512{"avx512", N_AVX3::RenderVoiceLanes, N_AVX3::SinTwoPiBatch, N_AVX3::TanhBatch};
+constexpr dsp::Kernels kAvx512{"avx512", N_AVX3::RenderVoiceLanes, N_AVX3::SinTwoPiBatch, N_AVX3::TanhBatch,
+                                 N_AVX3::FilterBankLanes};
 #endif
 #if (HWY_TARGETS & HWY_AVX2) != 0
-constexpr dsp::Kernels kAvx2{"avx2", N_AVX2::RenderVoiceLanes, N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch};
-#endif
-#if (HWY_TARGETS & HWY_AVX3) != 0
-constexpr MathKernels kAvx512Math{"avx512", N_AVX3::SinTwoPiBatch, N_AVX3::TanhBatch};
-#endif
-#if (HWY_TARGETS & HWY_AVX2) != 0
-constexpr MathKernels kAvx2Math{"avx2", N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch};
+constexpr dsp::Kernels kAvx2{"avx2", N_AVX2::RenderVoiceLanes, N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch,
+                             N_AVX2::FilterBankLanes};
 #endif
 
 // What Highway's AVX2 and AVX-512 targets assume of the processor (the
@@ -368,7 +404,6 @@ constexpr MathKernels kAvx2Math{"avx2", N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch
 // registers). Best first.
 struct Supported {
   const dsp::Kernels* list[2] = {nullptr, nullptr};
-  const MathKernels* math[2] = {nullptr, nullptr};
   size_t count = 0;
 };
 
@@ -380,7 +415,6 @@ Supported Detect() {
   if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
       __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw"))
   {
-    s.math[s.count] = &kAvx512Math;
     s.list[s.count++] = &kAvx512;
   }
 #endif
@@ -392,7 +426,6 @@ Supported Detect() {
 #endif
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2") && f16c)
   {
-    s.math[s.count] = &kAvx2Math;
     s.list[s.count++] = &kAvx2;
   }
 #endif
@@ -409,11 +442,6 @@ const Supported& Chosen() {
 std::span<const dsp::Kernels* const> SupportedVectorKernels() {
   const Supported& s = Chosen();
   return {s.list, s.count};
-}
-
-std::span<const MathKernels* const> SupportedMathKernels() {
-  const Supported& s = Chosen();
-  return {s.math, s.count};
 }
 
 const dsp::Kernels* VectorKernels() { return Chosen().count > 0 ? Chosen().list[0] : nullptr; }

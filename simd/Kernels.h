@@ -17,16 +17,6 @@ const dsp::Kernels* VectorKernels();
 // Every vector table this processor can run, best first (for tests).
 std::span<const dsp::Kernels* const> SupportedVectorKernels();
 
-// The vector forms of dsp::SinTwoPi and dsp::Tanh the lanes compute with, over
-// arrays (n a multiple of 4), for each table of SupportedVectorKernels: for
-// tests that compare them with the scalar functions.
-struct MathKernels {
-  const char* name;
-  void (*sinTwoPi)(const double* x, double* out, int n);
-  void (*tanh)(const double* x, double* out, int n);
-};
-std::span<const MathKernels* const> SupportedMathKernels();
-
 // The vector kernels where there are some, else the plain ones.
 const dsp::Kernels& BestKernels();
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "FastMath.h"
+#include "FilterBank.h"
 
 namespace vrelbazzit {
 struct VoiceLanes;
@@ -20,6 +21,9 @@ struct Kernels {
   // SinTwoPi and Tanh over arrays of n values (n a multiple of 4); out may be x.
   void (*sinTwoPi)(const double* x, double* out, int n);
   void (*tanh)(const double* x, double* out, int n);
+  // The filter bank over n samples (see PlainFilterBank).
+  void (*filterBank)(FilterBank& bank, const double* x, const double* gains, const double* weights, double* out,
+                     int n);
 };
 
 inline void PlainSinTwoPi(const double* x, double* out, int n) {
@@ -30,6 +34,6 @@ inline void PlainTanh(const double* x, double* out, int n) {
   for (int i = 0; i < n; ++i) out[i] = Tanh(x[i]);
 }
 
-inline constexpr Kernels kPlainKernels{"plain", nullptr, PlainSinTwoPi, PlainTanh};
+inline constexpr Kernels kPlainKernels{"plain", nullptr, PlainSinTwoPi, PlainTanh, PlainFilterBank};
 
 }  // namespace vrelbazzit::dsp

@@ -24,7 +24,10 @@ struct Svf {
 
   void ClearState() { ic1 = ic2 = 0.0; }
 
-  Output Process(double x) {
+  Output Process(double x) { return Step(a1, a2, a3, ic1, ic2, x); }
+
+  // One sample of a filter with the given coefficients and states.
+  static Output Step(double a1, double a2, double a3, double& ic1, double& ic2, double x) {
     const double e = x - ic2;
     const double bp = a1 * ic1 + a2 * e;
     const double lp = ic2 + a2 * ic1 + a3 * e;

@@ -43,8 +43,8 @@ std::string FindSubnormal(const SynthCore& e, bool withLines) {
     values.push_back({v.subPhase, p + "subPhase"});
   }
   for (int b = 0; b < 8; ++b) {
-    values.push_back({e.bankFilters[static_cast<size_t>(b)].ic1, "band " + std::to_string(b) + " ic1"});
-    values.push_back({e.bankFilters[static_cast<size_t>(b)].ic2, "band " + std::to_string(b) + " ic2"});
+    values.push_back({e.bank.ic1[b], "band " + std::to_string(b) + " ic1"});
+    values.push_back({e.bank.ic2[b], "band " + std::to_string(b) + " ic2"});
   }
   values.push_back({e.bodyLowpass, "bodyLowpass"});
   values.push_back({e.fatAmount, "fatAmount"});

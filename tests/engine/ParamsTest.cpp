@@ -264,11 +264,11 @@ TEST(EngineSampleRate, ResetsTheChainAndTheVoicesButKeepsNotesAndPhases) {
     SCOPED_TRACE(b);
     const double g = std::tan(kPi * e.bankCenters[b] / 44100.0);
     const double a1 = 1.0 / (1.0 + g * (g + 1.0 / 2.2));
-    EXPECT_NEAR(e.bankFilters[static_cast<size_t>(b)].a1, a1, 1e-15);
-    EXPECT_NEAR(e.bankFilters[static_cast<size_t>(b)].a2, g * a1, 1e-15);
-    EXPECT_NEAR(e.bankFilters[static_cast<size_t>(b)].a3, g * g * a1, 1e-15);
-    EXPECT_EQ(e.bankFilters[static_cast<size_t>(b)].ic1, 0.0);
-    EXPECT_EQ(e.bankFilters[static_cast<size_t>(b)].ic2, 0.0);
+    EXPECT_NEAR(e.bank.a1[b], a1, 1e-15);
+    EXPECT_NEAR(e.bank.a2[b], g * a1, 1e-15);
+    EXPECT_NEAR(e.bank.a3[b], g * g * a1, 1e-15);
+    EXPECT_EQ(e.bank.ic1[b], 0.0);
+    EXPECT_EQ(e.bank.ic2[b], 0.0);
   }
 
   // Poly: all voices reset and the held notes are not given voices again.

@@ -1,13 +1,15 @@
-// The vector sine and tanh the voice lanes compute with, against the scalar
-// functions they stand for: every lane must hold the scalar value bit for bit
-// (NaN where the scalar gives NaN), for each vector target this processor
-// runs, on inputs at every branch and quadrant edge and on a spread of
-// ordinary values.
+// The vector kernels against the plain ones they stand for, for each vector
+// target this processor runs. The sine and tanh: every lane must hold the
+// scalar value bit for bit (NaN where the scalar gives NaN), on inputs at
+// every branch and quadrant edge and on a spread of ordinary values. The
+// filter bank: the same outputs and states, bit for bit.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <algorithm>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -20,7 +22,6 @@
 namespace {
 
 using vrelbazzit::dsp::Kernels;
-using vrelbazzit::simd::MathKernels;
 
 constexpr int kBatch = 4;
 
@@ -43,7 +44,7 @@ std::vector<double> Inputs(std::vector<double> edges, double range) {
 
 struct KernelCase {
   const char* name;
-  void (*MathKernels::*batch)(const double*, double*, int);
+  void (*Kernels::*batch)(const double*, double*, int);
   double (*scalar)(double);
   std::vector<double> inputs;
 };
@@ -52,12 +53,12 @@ std::vector<KernelCase> Cases() {
   const double below = std::nextafter(0.125, 0.0), above = std::nextafter(0.125, 1.0);
   return {
       // Quarter turns are where the quadrant and the polynomial switch.
-      {"SinTwoPi", &MathKernels::sinTwoPi, vrelbazzit::dsp::SinTwoPi,
+      {"SinTwoPi", &Kernels::sinTwoPi, vrelbazzit::dsp::SinTwoPi,
        Inputs({0.0, -0.0, 0.125, -0.125, below, above, 0.25, -0.25, 0.375, 0.5, 0.625, 0.75, 0.875, 1.0, -1.0,
                1e-300, -1e-17, 4.9e-324, 123.456, -987.654, 1099511627776.3, -1099511627776.7, kNaN},
               4.0)},
       // 0.125 switches from the series to the exponential, 20 to the constants.
-      {"Tanh", &MathKernels::tanh, vrelbazzit::dsp::Tanh,
+      {"Tanh", &Kernels::tanh, vrelbazzit::dsp::Tanh,
        Inputs({0.0, -0.0, 4.9e-324, -4.9e-324, 1e-300, below, -below, 0.125, -0.125, above, -above, 0.5, -1.0, 3.0,
                std::nextafter(20.0, 0.0), 20.0, std::nextafter(20.0, 21.0), -20.0, std::nextafter(-20.0, -21.0), 700.0,
                -700.0, kInf, -kInf, kNaN},
@@ -66,9 +67,9 @@ std::vector<KernelCase> Cases() {
 }
 
 TEST(SimdKernels, EveryLaneEqualsTheScalarFunction) {
-  const auto tables = vrelbazzit::simd::SupportedMathKernels();
+  const auto tables = vrelbazzit::simd::SupportedVectorKernels();
   if (tables.empty()) GTEST_SKIP() << "this processor has neither AVX2 nor AVX-512";
-  for (const MathKernels* table : tables) {
+  for (const Kernels* table : tables) {
     for (const KernelCase& c : Cases()) {
       SCOPED_TRACE(std::string(table->name) + " " + c.name);
       std::vector<double> out(c.inputs.size(), 7.0);
@@ -83,6 +84,45 @@ TEST(SimdKernels, EveryLaneEqualsTheScalarFunction) {
         }
       }
     }
+  }
+}
+
+// The bank over a block as the engine drives it: a burst of noise, then
+// zeros while the states decay into the flushed range, in blocks of several
+// lengths (1 included), with gains and weights of every size.
+TEST(SimdKernels, FilterBankEqualsThePlainBank) {
+  const auto tables = vrelbazzit::simd::SupportedVectorKernels();
+  if (tables.empty()) GTEST_SKIP() << "this processor has neither AVX2 nor AVX-512";
+  using vrelbazzit::dsp::FilterBank;
+  const double centers[FilterBank::kBands] = {250, 350, 500, 700, 1000, 1400, 2000, 2800};
+  const double gains[FilterBank::kBands] = {1.0, 0.0, 0.5, 0.25, 0.75, 1.0, 0.1, 0.9};
+  const double weights[FilterBank::kBands] = {0.35, 0.4, 0.6, 0.99, 1.0, 0.8, 0.5, 0.36};
+  std::vector<double> input(24000, 0.0);
+  uint64_t state = 0x2545F4914F6CDD1Dull;
+  for (size_t i = 0; i < 2000; ++i) input[i] = 2.0 * vrelbazzit::dsp::XorShift64Star(state) - 1.0;
+  const int blocks[] = {64, 1, 17, 3, 64, 40};
+  for (const Kernels* table : tables) {
+    SCOPED_TRACE(table->name);
+    FilterBank plain, lanes;
+    for (int b = 0; b < FilterBank::kBands; ++b) {
+      plain.Design(b, std::tan(3.14159265358979323846 * centers[b] / 48000.0), 1.0 / 2.2);
+      lanes.Design(b, std::tan(3.14159265358979323846 * centers[b] / 48000.0), 1.0 / 2.2);
+    }
+    std::vector<double> want(input.size()), got(input.size());
+    bool wentSilent = false;
+    for (size_t i = 0, k = 0; i < input.size(); k = (k + 1) % std::size(blocks)) {
+      const int n = std::min(blocks[k], static_cast<int>(input.size() - i));
+      vrelbazzit::dsp::PlainFilterBank(plain, input.data() + i, gains, weights, want.data() + i, n);
+      table->filterBank(lanes, input.data() + i, gains, weights, got.data() + i, n);
+      for (int b = 0; b < FilterBank::kBands; ++b) {
+        ASSERT_EQ(Bits(lanes.ic1[b]), Bits(plain.ic1[b])) << "band " << b << " after sample " << i + n;
+        ASSERT_EQ(Bits(lanes.ic2[b]), Bits(plain.ic2[b])) << "band " << b << " after sample " << i + n;
+      }
+      wentSilent = wentSilent || plain.Silent();
+      i += static_cast<size_t>(n);
+    }
+    for (size_t i = 0; i < input.size(); ++i) ASSERT_EQ(Bits(got[i]), Bits(want[i])) << "sample " << i;
+    EXPECT_TRUE(wentSilent) << "the states never reached exactly zero";
   }
 }
 
