@@ -22,7 +22,7 @@ constexpr double kOutputCeiling = 0.98;
 void SynthCore::OutputBlock(int n, double age, double* outLeft, double* outRight) {
   const double s = sampleRate;
   Block& b = mBlock;
-  const int padded = (n + 3) & ~3;
+  const int padded = dsp::Batches(n);
   const double drive = OutputDrive();
 
   // 1. Output level, unity at the default 70 %.

@@ -277,7 +277,7 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
   }
 
   // 6. Voices. The LFO's value and the drift sines are read only by voices.
-  const int padded = (m + 3) & ~3;
+  const int padded = dsp::Batches(m);
   bool voiceMayRender = false;
   if (voiceMode == kPoly) {
     for (int i = 1; i < kNumVoices; ++i) voiceMayRender |= voices[i].note1 >= 0;

@@ -34,96 +34,99 @@ constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 x 2^52: adding it rou
 
 // dsp::SinTwoPi. The quadrant is the low bits of y + 1.5 x 2^52, which hold
 // the whole number n in two's complement (|y| < 2^51).
-HWY_INLINE V SinTwoPi(D d, V x) {
-  const hn::RebindToUnsigned<D> du;
+template <class DD>
+HWY_INLINE hn::Vec<DD> SinTwoPi(DD d, hn::Vec<DD> x) {
+  const hn::RebindToUnsigned<DD> du;
   constexpr double kHalfPi = 1.57079632679489661923;
-  const V magic = hn::Set(d, kRoundMagic);
-  const V y = hn::Mul(hn::Set(d, 4.0), x);
-  const V shifted = hn::Add(y, magic);
-  const V n = hn::Sub(shifted, magic);
-  const V a = hn::Mul(hn::Set(d, kHalfPi), hn::Sub(y, n));
-  const V a2 = hn::Mul(a, a);
-  const V a4 = hn::Mul(a2, a2);
-  const V a8 = hn::Mul(a4, a4);
+  const hn::Vec<DD> magic = hn::Set(d, kRoundMagic);
+  const hn::Vec<DD> y = hn::Mul(hn::Set(d, 4.0), x);
+  const hn::Vec<DD> shifted = hn::Add(y, magic);
+  const hn::Vec<DD> n = hn::Sub(shifted, magic);
+  const hn::Vec<DD> a = hn::Mul(hn::Set(d, kHalfPi), hn::Sub(y, n));
+  const hn::Vec<DD> a2 = hn::Mul(a, a);
+  const hn::Vec<DD> a4 = hn::Mul(a2, a2);
+  const hn::Vec<DD> a8 = hn::Mul(a4, a4);
   auto poly = [&](double c0, double c1) { return hn::Sub(hn::Set(d, c0), hn::Mul(hn::Set(d, c1), a2)); };
-  const V c01 = poly(1.0, 0.5);
-  const V c23 = poly(1.0 / 24, 1.0 / 720);
-  const V c45 = poly(1.0 / 40320, 1.0 / 3628800);
-  const V c67 = poly(1.0 / 479001600, 1.0 / 87178291200.0);
-  const V c8 = hn::Set(d, 1.0 / 20922789888000.0);
-  const V c = hn::Add(hn::Add(hn::Add(c01, hn::Mul(c23, a4)), hn::Mul(hn::Add(c45, hn::Mul(c67, a4)), a8)),
+  const hn::Vec<DD> c01 = poly(1.0, 0.5);
+  const hn::Vec<DD> c23 = poly(1.0 / 24, 1.0 / 720);
+  const hn::Vec<DD> c45 = poly(1.0 / 40320, 1.0 / 3628800);
+  const hn::Vec<DD> c67 = poly(1.0 / 479001600, 1.0 / 87178291200.0);
+  const hn::Vec<DD> c8 = hn::Set(d, 1.0 / 20922789888000.0);
+  const hn::Vec<DD> c = hn::Add(hn::Add(hn::Add(c01, hn::Mul(c23, a4)), hn::Mul(hn::Add(c45, hn::Mul(c67, a4)), a8)),
                       hn::Mul(c8, hn::Mul(a8, a8)));
-  const V s01 = poly(1.0, 1.0 / 6);
-  const V s23 = poly(1.0 / 120, 1.0 / 5040);
-  const V s45 = poly(1.0 / 362880, 1.0 / 39916800);
-  const V s67 = poly(1.0 / 6227020800, 1.0 / 1307674368000.0);
-  const V sn = hn::Mul(a, hn::Add(hn::Add(s01, hn::Mul(s23, a4)), hn::Mul(hn::Add(s45, hn::Mul(s67, a4)), a8)));
+  const hn::Vec<DD> s01 = poly(1.0, 1.0 / 6);
+  const hn::Vec<DD> s23 = poly(1.0 / 120, 1.0 / 5040);
+  const hn::Vec<DD> s45 = poly(1.0 / 362880, 1.0 / 39916800);
+  const hn::Vec<DD> s67 = poly(1.0 / 6227020800, 1.0 / 1307674368000.0);
+  const hn::Vec<DD> sn = hn::Mul(a, hn::Add(hn::Add(s01, hn::Mul(s23, a4)), hn::Mul(hn::Add(s45, hn::Mul(s67, a4)), a8)));
   const auto quadrant = hn::BitCast(du, shifted);
   const auto zero = hn::Zero(du);
   const auto odd = hn::RebindMask(d, hn::Ne(hn::And(quadrant, hn::Set(du, 1)), zero));
   const auto negative = hn::RebindMask(d, hn::Ne(hn::And(quadrant, hn::Set(du, 2)), zero));
-  const V r = hn::IfThenElse(odd, c, sn);
+  const hn::Vec<DD> r = hn::IfThenElse(odd, c, sn);
   return hn::IfThenElse(negative, hn::Neg(r), r);
 }
 
 // dsp::ExpSmall; lanes outside |x| <= 40 give garbage that the caller discards.
-HWY_INLINE V ExpSmall(D d, V x) {
-  const hn::RebindToSigned<D> di;
+template <class DD>
+HWY_INLINE hn::Vec<DD> ExpSmall(DD d, hn::Vec<DD> x) {
+  const hn::RebindToSigned<DD> di;
   constexpr double kLog2e = 1.4426950408889634;
   constexpr double kLn2Hi = 6.93147180369123816490e-01;
   constexpr double kLn2Lo = 1.90821492927058770002e-10;
-  const V magic = hn::Set(d, kRoundMagic);
-  const V shifted = hn::Add(hn::Mul(x, hn::Set(d, kLog2e)), magic);
-  const V k = hn::Sub(shifted, magic);
-  const V r = hn::Sub(hn::Sub(x, hn::Mul(k, hn::Set(d, kLn2Hi))), hn::Mul(k, hn::Set(d, kLn2Lo)));
-  const V r2 = hn::Mul(r, r);
-  const V r4 = hn::Mul(r2, r2);
-  const V r8 = hn::Mul(r4, r4);
+  const hn::Vec<DD> magic = hn::Set(d, kRoundMagic);
+  const hn::Vec<DD> shifted = hn::Add(hn::Mul(x, hn::Set(d, kLog2e)), magic);
+  const hn::Vec<DD> k = hn::Sub(shifted, magic);
+  const hn::Vec<DD> r = hn::Sub(hn::Sub(x, hn::Mul(k, hn::Set(d, kLn2Hi))), hn::Mul(k, hn::Set(d, kLn2Lo)));
+  const hn::Vec<DD> r2 = hn::Mul(r, r);
+  const hn::Vec<DD> r4 = hn::Mul(r2, r2);
+  const hn::Vec<DD> r8 = hn::Mul(r4, r4);
   auto pair = [&](double c0, double c1) { return hn::Add(hn::Set(d, c0), hn::Mul(hn::Set(d, c1), r)); };
-  const V p01 = hn::Add(hn::Set(d, 1.0), r);
-  const V p23 = pair(1.0 / 2, 1.0 / 6);
-  const V p45 = pair(1.0 / 24, 1.0 / 120);
-  const V p67 = pair(1.0 / 720, 1.0 / 5040);
-  const V p89 = pair(1.0 / 40320, 1.0 / 362880);
-  const V p1011 = pair(1.0 / 3628800, 1.0 / 39916800);
-  const V p1213 = pair(1.0 / 479001600, 1.0 / 6227020800.0);
-  const V p = hn::Add(hn::Add(hn::Add(p01, hn::Mul(p23, r2)), hn::Mul(hn::Add(p45, hn::Mul(p67, r2)), r4)),
+  const hn::Vec<DD> p01 = hn::Add(hn::Set(d, 1.0), r);
+  const hn::Vec<DD> p23 = pair(1.0 / 2, 1.0 / 6);
+  const hn::Vec<DD> p45 = pair(1.0 / 24, 1.0 / 120);
+  const hn::Vec<DD> p67 = pair(1.0 / 720, 1.0 / 5040);
+  const hn::Vec<DD> p89 = pair(1.0 / 40320, 1.0 / 362880);
+  const hn::Vec<DD> p1011 = pair(1.0 / 3628800, 1.0 / 39916800);
+  const hn::Vec<DD> p1213 = pair(1.0 / 479001600, 1.0 / 6227020800.0);
+  const hn::Vec<DD> p = hn::Add(hn::Add(hn::Add(p01, hn::Mul(p23, r2)), hn::Mul(hn::Add(p45, hn::Mul(p67, r2)), r4)),
                       hn::Mul(hn::Add(hn::Add(p89, hn::Mul(p1011, r2)), hn::Mul(p1213, r4)), r8));
   // k as a whole number: the bits of k + 1.5 x 2^52 minus those of 1.5 x 2^52.
   const auto kInt = hn::Sub(hn::BitCast(di, shifted), hn::BitCast(di, magic));
-  const V scale = hn::BitCast(d, hn::ShiftLeft<52>(hn::Add(kInt, hn::Set(di, 1023))));
+  const hn::Vec<DD> scale = hn::BitCast(d, hn::ShiftLeft<52>(hn::Add(kInt, hn::Set(di, 1023))));
   return hn::Mul(p, scale);
 }
 
 // dsp::Tanh. The series and the exponential are computed only when some lane
 // needs them.
-HWY_INLINE V Tanh(D d, V x) {
-  const V one = hn::Set(d, 1.0);
+template <class DD>
+HWY_INLINE hn::Vec<DD> Tanh(DD d, hn::Vec<DD> x) {
+  const hn::Vec<DD> one = hn::Set(d, 1.0);
   auto series = [&] {
-    const V r = hn::Add(x, x);  // 2 x, exact
-    const V r2 = hn::Mul(r, r);
-    const V r4 = hn::Mul(r2, r2);
+    const hn::Vec<DD> r = hn::Add(x, x);  // 2 x, exact
+    const hn::Vec<DD> r2 = hn::Mul(r, r);
+    const hn::Vec<DD> r4 = hn::Mul(r2, r2);
     auto pair = [&](double c0, double c1) { return hn::Add(hn::Set(d, c0), hn::Mul(r, hn::Set(d, c1))); };
-    const V q01 = pair(1.0, 1.0 / 2);
-    const V q23 = pair(1.0 / 6, 1.0 / 24);
-    const V q45 = pair(1.0 / 120, 1.0 / 720);
-    const V q67 = pair(1.0 / 5040, 1.0 / 40320);
-    const V q89 = pair(1.0 / 362880, 1.0 / 3628800);
-    const V q1011 = pair(1.0 / 39916800, 1.0 / 479001600);
-    const V q12 = hn::Set(d, 1.0 / 6227020800.0);
+    const hn::Vec<DD> q01 = pair(1.0, 1.0 / 2);
+    const hn::Vec<DD> q23 = pair(1.0 / 6, 1.0 / 24);
+    const hn::Vec<DD> q45 = pair(1.0 / 120, 1.0 / 720);
+    const hn::Vec<DD> q67 = pair(1.0 / 5040, 1.0 / 40320);
+    const hn::Vec<DD> q89 = pair(1.0 / 362880, 1.0 / 3628800);
+    const hn::Vec<DD> q1011 = pair(1.0 / 39916800, 1.0 / 479001600);
+    const hn::Vec<DD> q12 = hn::Set(d, 1.0 / 6227020800.0);
     return hn::Mul(r, hn::Add(hn::Add(hn::Add(q01, hn::Mul(q23, r2)), hn::Mul(hn::Add(q45, hn::Mul(q67, r2)), r4)),
                               hn::Mul(hn::Add(hn::Add(q89, hn::Mul(q1011, r2)), hn::Mul(q12, r4)), hn::Mul(r4, r4))));
   };
   auto viaExp = [&] { return hn::Sub(ExpSmall(d, hn::Mul(hn::Set(d, 2.0), x)), one); };
   const auto small = hn::Lt(hn::Abs(x), hn::Set(d, 0.125));
-  V m;
+  hn::Vec<DD> m;
   if (hn::AllTrue(d, small))
     m = series();
   else if (hn::AllFalse(d, small))
     m = viaExp();
   else
     m = hn::IfThenElse(small, series(), viaExp());
-  V t = hn::Div(m, hn::Add(m, hn::Set(d, 2.0)));
+  hn::Vec<DD> t = hn::Div(m, hn::Add(m, hn::Set(d, 2.0)));
   t = hn::IfThenElse(hn::Gt(x, hn::Set(d, 20.0)), one, t);
   t = hn::IfThenElse(hn::Lt(x, hn::Set(d, -20.0)), hn::Neg(one), t);
   return hn::IfThenElse(hn::Ne(x, x), x, t);  // NaN stays NaN
@@ -369,15 +372,17 @@ void FilterBankLanes(dsp::FilterBank& bank, const double* x, const double* gains
   }
 }
 
-// The sine and tanh over arrays (n a multiple of 4; out may be x).
+// The sine and tanh over arrays, in the widest vectors (n whole batches; out may be x).
+using DWide = hn::ScalableTag<double>;
+
 void SinTwoPiBatch(const double* x, double* out, int n) {
-  const D d;
+  const DWide d;
   const int lanes = static_cast<int>(hn::Lanes(d));
   for (int i = 0; i < n; i += lanes) hn::StoreU(SinTwoPi(d, hn::LoadU(d, x + i)), d, out + i);
 }
 
 void TanhBatch(const double* x, double* out, int n) {
-  const D d;
+  const DWide d;
   const int lanes = static_cast<int>(hn::Lanes(d));
   for (int i = 0; i < n; i += lanes) hn::StoreU(Tanh(d, hn::LoadU(d, x + i)), d, out + i);
 }

@@ -13,12 +13,18 @@ struct VoiceLanes;
 
 namespace vrelbazzit::dsp {
 
+// The array kernels take whole batches: n a multiple of kBatch (the widest
+// vector of doubles); callers round their counts up with Batches and size
+// their arrays for it.
+inline constexpr int kBatch = 8;
+inline constexpr int Batches(int n) { return (n + kBatch - 1) & ~(kBatch - 1); }
+
 struct Kernels {
   const char* name;
   // Renders the voices in lanes (see VoiceLanes.h) as RenderVoice would after
   // its envelope step; nullptr: the engine renders voice by voice.
   void (*voiceLanes)(VoiceLanes& lanes);
-  // SinTwoPi and Tanh over arrays of n values (n a multiple of 4); out may be x.
+  // SinTwoPi and Tanh over arrays of n values (whole batches); out may be x.
   void (*sinTwoPi)(const double* x, double* out, int n);
   void (*tanh)(const double* x, double* out, int n);
   // The filter bank over n samples (see PlainFilterBank).

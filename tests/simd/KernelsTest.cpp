@@ -23,7 +23,7 @@ namespace {
 
 using vrelbazzit::dsp::Kernels;
 
-constexpr int kBatch = 4;
+constexpr int kBatch = vrelbazzit::dsp::kBatch;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
