@@ -22,39 +22,7 @@ double LimitIncrement(double inc) { return std::min(inc, kMaxIncrement); }
 }  // namespace
 
 double SynthCore::Wave(double t, double dt, double pulse, double width, int shape, bool fine) {
-  double r = 0.0;
-  switch (shape) {
-    case kBlend:
-      return (1.0 - pulse) * dsp::BlepSaw(t, dt) + pulse * dsp::BlepSquare(t, dt, width);
-    case kSaw: r = 0.5 * dsp::BlepSaw(t, dt); break;
-    case kPulse: r = 0.36 * dsp::BlepSquare(t, dt, width); break;
-    case kTriangle: {
-      constexpr double kTriangleScale = 0.5 * 8.0 / (dsp::kPi * dsp::kPi);
-      double h[5];
-      dsp::OddPartials(t, dt, 5, h);
-      r = kTriangleScale * (h[0] - h[1] * (1.0 / 9) + h[2] * (1.0 / 25) - h[3] * (1.0 / 49) + h[4] * (1.0 / 81));
-      break;
-    }
-    case kSine: r = 0.5 * Partial(1, t, dt); break;
-    case kFold: {
-      double h[3];
-      dsp::OddPartials(t, dt, 3, h);
-      r = (0.5 / 1.3) * (h[0] - 0.44 * h[1] + 0.19 * h[2]);
-      break;
-    }
-    case kHollow: {
-      double h[2];
-      dsp::OddPartials(t, dt, 2, h);
-      r = 0.5 * (0.72 * h[0] + 0.28 * h[1]);
-      break;
-    }
-    default: break;
-  }
-  if (fine && pulse > 0.0) {
-    const double blend = (1.0 - pulse) * dsp::BlepSaw(t, dt) + pulse * dsp::BlepSquare(t, dt, width);
-    r += 0.25 * pulse * (blend - r);
-  }
-  return r;
+  return dsp::Wave(t, dt, pulse, width, shape, fine);
 }
 
 namespace {

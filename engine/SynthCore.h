@@ -17,12 +17,12 @@
 #include "dsp/Envelope.h"
 #include "dsp/Kernels.h"
 #include "dsp/Math.h"
+#include "dsp/Oscillator.h"
 #include "dsp/Svf.h"
 
 namespace vrelbazzit {
 
 enum VoiceMode { kSplit = 0, kMono = 1, kPoly = 2 };
-enum WaveShape { kBlend = 0, kSaw = 1, kPulse = 2, kTriangle = 3, kSine = 4, kFold = 5, kHollow = 6 };
 enum EnvelopeStage { kIdle = 0, kAttackStage = 1, kDecayStage = 2, kSustainStage = 3, kReleaseStage = 4 };
 
 class SynthCore {

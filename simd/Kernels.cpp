@@ -134,72 +134,79 @@ HWY_INLINE hn::Vec<DD> Tanh(DD d, hn::Vec<DD> x) {
 
 // ---- Voices in lanes: SynthCore's oscillator section and voice body --------
 
-HWY_INLINE V FlushTiny(D d, V x) {
+template <class DD>
+HWY_INLINE hn::Vec<DD> FlushTiny(DD d, hn::Vec<DD> x) {
   return hn::IfThenZeroElse(hn::Lt(hn::Abs(x), hn::Set(d, 1e-30)), x);
 }
 
 // std::min(x, limit): the limit only where it is below x.
-HWY_INLINE V AtMost(D d, V x, double limit) {
-  const V l = hn::Set(d, limit);
+template <class DD>
+HWY_INLINE hn::Vec<DD> AtMost(DD d, hn::Vec<DD> x, double limit) {
+  const hn::Vec<DD> l = hn::Set(d, limit);
   return hn::IfThenElse(hn::Lt(l, x), l, x);
 }
 
-HWY_INLINE V AdvancePhase(D d, V phase, V inc) {
-  const V one = hn::Set(d, 1.0);
-  const V p = hn::Add(phase, inc);
+template <class DD>
+HWY_INLINE hn::Vec<DD> AdvancePhase(DD d, hn::Vec<DD> phase, hn::Vec<DD> inc) {
+  const hn::Vec<DD> one = hn::Set(d, 1.0);
+  const hn::Vec<DD> p = hn::Add(phase, inc);
   return hn::IfThenElse(hn::Ge(p, one), hn::Sub(p, one), p);
 }
 
 // dsp::PolyBlep.
-HWY_INLINE V PolyBlep(D d, V t, V dt) {
-  const V one = hn::Set(d, 1.0);
-  const V two = hn::Set(d, 2.0);
-  const V z1 = hn::Div(t, dt);
-  const V rise = hn::Sub(hn::Sub(hn::Mul(two, z1), hn::Mul(z1, z1)), one);
-  const V z2 = hn::Div(hn::Sub(t, one), dt);
-  const V fall = hn::Add(hn::Add(hn::Mul(z2, z2), hn::Mul(two, z2)), one);
-  const V r = hn::IfThenElseZero(hn::Gt(t, hn::Sub(one, dt)), fall);
+template <class DD>
+HWY_INLINE hn::Vec<DD> PolyBlep(DD d, hn::Vec<DD> t, hn::Vec<DD> dt) {
+  const hn::Vec<DD> one = hn::Set(d, 1.0);
+  const hn::Vec<DD> two = hn::Set(d, 2.0);
+  const hn::Vec<DD> z1 = hn::Div(t, dt);
+  const hn::Vec<DD> rise = hn::Sub(hn::Sub(hn::Mul(two, z1), hn::Mul(z1, z1)), one);
+  const hn::Vec<DD> z2 = hn::Div(hn::Sub(t, one), dt);
+  const hn::Vec<DD> fall = hn::Add(hn::Add(hn::Mul(z2, z2), hn::Mul(two, z2)), one);
+  const hn::Vec<DD> r = hn::IfThenElseZero(hn::Gt(t, hn::Sub(one, dt)), fall);
   return hn::IfThenElse(hn::Lt(t, dt), rise, r);
 }
 
-HWY_INLINE V BlepSaw(D d, V t, V dt) {
+template <class DD>
+HWY_INLINE hn::Vec<DD> BlepSaw(DD d, hn::Vec<DD> t, hn::Vec<DD> dt) {
   return hn::Sub(hn::Sub(hn::Mul(hn::Set(d, 2.0), t), hn::Set(d, 1.0)), PolyBlep(d, t, dt));
 }
 
-HWY_INLINE V BlepSquare(D d, V t, V dt, double width) {
-  const V one = hn::Set(d, 1.0);
-  const V w = hn::Set(d, width);
-  V t2 = hn::Sub(hn::Add(t, one), w);
+template <class DD>
+HWY_INLINE hn::Vec<DD> BlepSquare(DD d, hn::Vec<DD> t, hn::Vec<DD> dt, double width) {
+  const hn::Vec<DD> one = hn::Set(d, 1.0);
+  const hn::Vec<DD> w = hn::Set(d, width);
+  hn::Vec<DD> t2 = hn::Sub(hn::Add(t, one), w);
   t2 = hn::IfThenElse(hn::Ge(t2, one), hn::Sub(t2, one), t2);
-  const V level = hn::IfThenElse(hn::Lt(t, w), one, hn::Neg(one));
+  const hn::Vec<DD> level = hn::IfThenElse(hn::Lt(t, w), one, hn::Neg(one));
   return hn::Sub(hn::Add(level, PolyBlep(d, t, dt)), PolyBlep(d, t2, dt));
 }
 
 // dsp::OddPartials: the sines of the odd partials 1, 3, ... of phase t, each 0
 // from the partial limit on.
-template <int kCount>
-HWY_INLINE void OddPartials(D d, V t, V dt, V (&out)[kCount]) {
-  const V s1 = SinTwoPi(d, t);
-  const V c2 = hn::Sub(hn::Set(d, 1.0), hn::Mul(hn::Mul(hn::Set(d, 2.0), s1), s1));
-  const V twoC2 = hn::Mul(hn::Set(d, 2.0), c2);
-  V prev = hn::Neg(s1);
-  V cur = s1;
+template <int kCount, class DD>
+HWY_INLINE void OddPartials(DD d, hn::Vec<DD> t, hn::Vec<DD> dt, hn::Vec<DD> (&out)[kCount]) {
+  const hn::Vec<DD> s1 = SinTwoPi(d, t);
+  const hn::Vec<DD> c2 = hn::Sub(hn::Set(d, 1.0), hn::Mul(hn::Mul(hn::Set(d, 2.0), s1), s1));
+  const hn::Vec<DD> twoC2 = hn::Mul(hn::Set(d, 2.0), c2);
+  hn::Vec<DD> prev = hn::Neg(s1);
+  hn::Vec<DD> cur = s1;
   for (int i = 0; i < kCount; ++i) {
     const double h = 2 * i + 1;
     out[i] = hn::IfThenElseZero(hn::Lt(hn::Mul(hn::Set(d, h), dt), hn::Set(d, 0.48)), cur);
-    const V next = hn::Sub(hn::Mul(twoC2, cur), prev);
+    const hn::Vec<DD> next = hn::Sub(hn::Mul(twoC2, cur), prev);
     prev = cur;
     cur = next;
   }
 }
 
 // SynthCore::Wave for one shape in every lane.
-HWY_INLINE V Wave(D d, V t, V dt, double pulse, double width, int shape, bool fine) {
+template <class DD>
+HWY_INLINE hn::Vec<DD> Wave(DD d, hn::Vec<DD> t, hn::Vec<DD> dt, double pulse, double width, int shape, bool fine) {
   auto blend = [&] {
     return hn::Add(hn::Mul(hn::Set(d, 1.0 - pulse), BlepSaw(d, t, dt)),
                    hn::Mul(hn::Set(d, pulse), BlepSquare(d, t, dt, width)));
   };
-  V r = hn::Zero(d);
+  hn::Vec<DD> r = hn::Zero(d);
   switch (shape) {
     case 0: return blend();
     case 1: r = hn::Mul(hn::Set(d, 0.5), BlepSaw(d, t, dt)); break;
@@ -207,9 +214,9 @@ HWY_INLINE V Wave(D d, V t, V dt, double pulse, double width, int shape, bool fi
     case 3: {
       constexpr double kPi = 3.14159265358979323846;
       constexpr double kTriangleScale = 0.5 * 8.0 / (kPi * kPi);
-      V h[5];
+      hn::Vec<DD> h[5];
       OddPartials(d, t, dt, h);
-      V sum = hn::Sub(h[0], hn::Mul(h[1], hn::Set(d, 1.0 / 9)));
+      hn::Vec<DD> sum = hn::Sub(h[0], hn::Mul(h[1], hn::Set(d, 1.0 / 9)));
       sum = hn::Add(sum, hn::Mul(h[2], hn::Set(d, 1.0 / 25)));
       sum = hn::Sub(sum, hn::Mul(h[3], hn::Set(d, 1.0 / 49)));
       sum = hn::Add(sum, hn::Mul(h[4], hn::Set(d, 1.0 / 81)));
@@ -220,14 +227,14 @@ HWY_INLINE V Wave(D d, V t, V dt, double pulse, double width, int shape, bool fi
       r = hn::Mul(hn::Set(d, 0.5), hn::IfThenElseZero(hn::Lt(dt, hn::Set(d, 0.48)), SinTwoPi(d, t)));
       break;
     case 5: {
-      V h[3];
+      hn::Vec<DD> h[3];
       OddPartials(d, t, dt, h);
       r = hn::Mul(hn::Set(d, 0.5 / 1.3),
                   hn::Add(hn::Sub(h[0], hn::Mul(hn::Set(d, 0.44), h[1])), hn::Mul(hn::Set(d, 0.19), h[2])));
       break;
     }
     case 6: {
-      V h[2];
+      hn::Vec<DD> h[2];
       OddPartials(d, t, dt, h);
       r = hn::Mul(hn::Set(d, 0.5), hn::Add(hn::Mul(hn::Set(d, 0.72), h[0]), hn::Mul(hn::Set(d, 0.28), h[1])));
       break;
@@ -372,6 +379,15 @@ void FilterBankLanes(dsp::FilterBank& bank, const double* x, const double* gains
   }
 }
 
+// Wave over arrays, in the widest vectors (n whole batches).
+void WavesBatch(const double* t, const double* dt, double* out, int n, int shape, double pulse, double width,
+                bool fine) {
+  const hn::ScalableTag<double> d;
+  const int lanes = static_cast<int>(hn::Lanes(d));
+  for (int i = 0; i < n; i += lanes)
+    hn::StoreU(Wave(d, hn::LoadU(d, t + i), hn::LoadU(d, dt + i), pulse, width, shape, fine), d, out + i);
+}
+
 // The sine and tanh over arrays, in the widest vectors (n whole batches; out may be x).
 using DWide = hn::ScalableTag<double>;
 
@@ -397,11 +413,11 @@ namespace vrelbazzit::simd {
 namespace {
 #if (HWY_TARGETS & HWY_AVX3) != 0
 constexpr dsp::Kernels kAvx512{"avx512", N_AVX3::RenderVoiceLanes, N_AVX3::SinTwoPiBatch, N_AVX3::TanhBatch,
-                                 N_AVX3::FilterBankLanes};
+                                 N_AVX3::WavesBatch, N_AVX3::FilterBankLanes};
 #endif
 #if (HWY_TARGETS & HWY_AVX2) != 0
 constexpr dsp::Kernels kAvx2{"avx2", N_AVX2::RenderVoiceLanes, N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch,
-                             N_AVX2::FilterBankLanes};
+                             N_AVX2::WavesBatch, N_AVX2::FilterBankLanes};
 #endif
 
 // What Highway's AVX2 and AVX-512 targets assume of the processor (the

@@ -6,6 +6,7 @@
 
 #include "FastMath.h"
 #include "FilterBank.h"
+#include "Oscillator.h"
 
 namespace vrelbazzit {
 struct VoiceLanes;
@@ -27,6 +28,9 @@ struct Kernels {
   // SinTwoPi and Tanh over arrays of n values (whole batches); out may be x.
   void (*sinTwoPi)(const double* x, double* out, int n);
   void (*tanh)(const double* x, double* out, int n);
+  // Wave over arrays (see PlainWaves).
+  void (*waves)(const double* t, const double* dt, double* out, int n, int shape, double pulse, double width,
+                bool fine);
   // The filter bank over n samples (see PlainFilterBank).
   void (*filterBank)(FilterBank& bank, const double* x, const double* gains, const double* weights, double* out,
                      int n);
@@ -40,6 +44,6 @@ inline void PlainTanh(const double* x, double* out, int n) {
   for (int i = 0; i < n; ++i) out[i] = Tanh(x[i]);
 }
 
-inline constexpr Kernels kPlainKernels{"plain", nullptr, PlainSinTwoPi, PlainTanh, PlainFilterBank};
+inline constexpr Kernels kPlainKernels{"plain", nullptr, PlainSinTwoPi, PlainTanh, PlainWaves, PlainFilterBank};
 
 }  // namespace vrelbazzit::dsp

@@ -8,6 +8,10 @@
 #include "FastMath.h"
 #include "Math.h"
 
+namespace vrelbazzit {
+enum WaveShape { kBlend = 0, kSaw = 1, kPulse = 2, kTriangle = 3, kSine = 4, kFold = 5, kHollow = 6 };
+}
+
 namespace vrelbazzit::dsp {
 
 // Two-sample polynomial band-limiting correction around a step at phase 0.
@@ -54,6 +58,50 @@ inline void OddPartials(double t, double dt, int count, double* out) {
     prev = cur;
     cur = next;
   }
+}
+
+// One oscillator's value at phase t with increment dt: the shape, its pulse
+// blend for Blend, and with fine, a quarter of the pulse blend mixed in.
+inline double Wave(double t, double dt, double pulse, double width, int shape, bool fine) {
+  double r = 0.0;
+  switch (shape) {
+    case kBlend:
+      return (1.0 - pulse) * BlepSaw(t, dt) + pulse * BlepSquare(t, dt, width);
+    case kSaw: r = 0.5 * BlepSaw(t, dt); break;
+    case kPulse: r = 0.36 * BlepSquare(t, dt, width); break;
+    case kTriangle: {
+      constexpr double kTriangleScale = 0.5 * 8.0 / (kPi * kPi);
+      double h[5];
+      OddPartials(t, dt, 5, h);
+      r = kTriangleScale * (h[0] - h[1] * (1.0 / 9) + h[2] * (1.0 / 25) - h[3] * (1.0 / 49) + h[4] * (1.0 / 81));
+      break;
+    }
+    case kSine: r = 0.5 * Partial(1, t, dt); break;
+    case kFold: {
+      double h[3];
+      OddPartials(t, dt, 3, h);
+      r = (0.5 / 1.3) * (h[0] - 0.44 * h[1] + 0.19 * h[2]);
+      break;
+    }
+    case kHollow: {
+      double h[2];
+      OddPartials(t, dt, 2, h);
+      r = 0.5 * (0.72 * h[0] + 0.28 * h[1]);
+      break;
+    }
+    default: break;
+  }
+  if (fine && pulse > 0.0) {
+    const double blend = (1.0 - pulse) * BlepSaw(t, dt) + pulse * BlepSquare(t, dt, width);
+    r += 0.25 * pulse * (blend - r);
+  }
+  return r;
+}
+
+// Wave over arrays of n values (whole batches).
+inline void PlainWaves(const double* t, const double* dt, double* out, int n, int shape, double pulse, double width,
+                       bool fine) {
+  for (int i = 0; i < n; ++i) out[i] = Wave(t[i], dt[i], pulse, width, shape, fine);
 }
 
 }  // namespace vrelbazzit::dsp

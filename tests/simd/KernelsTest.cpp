@@ -16,6 +16,7 @@
 
 #include "engine/dsp/FastMath.h"
 #include "engine/dsp/Kernels.h"
+#include "engine/dsp/Oscillator.h"
 #include "engine/dsp/Random.h"
 #include "simd/Kernels.h"
 
@@ -123,6 +124,51 @@ TEST(SimdKernels, FilterBankEqualsThePlainBank) {
     }
     for (size_t i = 0; i < input.size(); ++i) ASSERT_EQ(Bits(got[i]), Bits(want[i])) << "sample " << i;
     EXPECT_TRUE(wentSilent) << "the states never reached exactly zero";
+  }
+}
+
+// Every shape, with and without fine, over phases at the step corrections'
+// edges and increments on both sides of each partial's limit.
+TEST(SimdKernels, WavesEqualTheScalarWave) {
+  const auto tables = vrelbazzit::simd::SupportedVectorKernels();
+  if (tables.empty()) GTEST_SKIP() << "this processor has neither AVX2 nor AVX-512";
+  std::vector<double> t, dt;
+  uint64_t state = 0x9E3779B97F4A7C15ull;
+  const double increments[] = {1e-4, 0.01, 0.0959, 0.096, 0.0961, 0.1599, 0.16, 0.161, 0.239, 0.24, 0.241, 0.45};
+  for (double inc : increments) {
+    const double edges[] = {0.0, inc * 0.5, inc, std::nextafter(inc, 0.0), 1.0 - inc, std::nextafter(1.0 - inc, 1.0),
+                            0.3, 0.3 + inc * 0.5, 0.7, 0.99999};
+    for (double e : edges) {
+      t.push_back(e);
+      dt.push_back(inc);
+    }
+    for (int i = 0; i < 200; ++i) {
+      t.push_back(vrelbazzit::dsp::XorShift64Star(state));
+      dt.push_back(inc);
+    }
+  }
+  while (t.size() % kBatch != 0) {
+    t.push_back(0.5);
+    dt.push_back(0.01);
+  }
+  const int n = static_cast<int>(t.size());
+  for (const Kernels* table : tables) {
+    for (int shape = vrelbazzit::kBlend; shape <= vrelbazzit::kHollow; ++shape) {
+      for (bool fine : {false, true}) {
+        for (double pulse : {0.0, 0.3, 1.0}) {
+          SCOPED_TRACE(std::string(table->name) + " shape " + std::to_string(shape) + (fine ? " fine" : "") +
+                       " pulse " + std::to_string(pulse));
+          std::vector<double> out(t.size());
+          table->waves(t.data(), dt.data(), out.data(), n, shape, pulse, 0.3, fine);
+          for (int i = 0; i < n; ++i) {
+            const double want = vrelbazzit::dsp::Wave(t[static_cast<size_t>(i)], dt[static_cast<size_t>(i)], pulse,
+                                                      0.3, shape, fine);
+            ASSERT_EQ(Bits(out[static_cast<size_t>(i)]), Bits(want))
+                << "t " << t[static_cast<size_t>(i)] << " dt " << dt[static_cast<size_t>(i)];
+          }
+        }
+      }
+    }
   }
 }
 
