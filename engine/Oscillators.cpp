@@ -12,13 +12,11 @@
 namespace vrelbazzit {
 
 using dsp::Clamp;
-using dsp::Partial;
+using dsp::AdvancePhase;
+using dsp::LimitIncrement;
 
 namespace {
-constexpr double kMaxIncrement = 0.45;   // no oscillator runs above 0.45 of the sample rate
 constexpr double kLevelScale = 0.46;
-
-double LimitIncrement(double inc) { return std::min(inc, kMaxIncrement); }
 }  // namespace
 
 double SynthCore::Wave(double t, double dt, double pulse, double width, int shape, bool fine) {
@@ -45,10 +43,6 @@ double CrossfadedWave(double p, double q, double pulse, double width, int curren
   return w;
 }
 
-void Advance(double& phase, double inc) {
-  phase += inc;
-  if (phase >= 1.0) phase -= 1.0;
-}
 }  // namespace
 
 void SynthCore::OscillatorIncrements(Voice& voice, const VoiceFrame& fr, double& inc1, double& inc2) {
@@ -113,23 +107,26 @@ double SynthCore::OscillatorSection(Voice& voice, const VoiceFrame& fr) {
   voice.fade2 = std::min(voice.fade2 + mFadeStep, 1.0);
 
   // 13. Phases.
-  Advance(voice.phase1, inc1);
-  Advance(voice.phase2, inc2b);
-  Advance(voice.layerPhase1, layerInc1);
-  Advance(voice.layerPhase2, layerInc2);
-  Advance(voice.subPhase, 0.5 * inc1);
+  AdvancePhase(voice.phase1, inc1);
+  AdvancePhase(voice.phase2, inc2b);
+  AdvancePhase(voice.layerPhase1, layerInc1);
+  AdvancePhase(voice.layerPhase2, layerInc2);
+  AdvancePhase(voice.subPhase, 0.5 * inc1);
 
+  return MixOscillators(fr, w1, w2, w3, w4, dsp::SinTwoPi(voice.subPhase), RingAmount(voice, fr));
+}
+
+double SynthCore::MixOscillators(const VoiceFrame& fr, double w1, double w2, double w3, double w4, double sub,
+                                 double r) {
   // 14. Oscillators with their layers.
   const double f = fr.fatMix;
   const double m1 = (w1 + f * w3) / (1.0 + f);
   const double m2 = (w2 + f * w4) / (1.0 + f);
 
   // 15-16. Sub oscillator one octave below oscillator 1, and the level mix.
-  const double sub = dsp::SinTwoPi(voice.subPhase);
   const double mix = kLevelScale * (fr.osc1Level * m1 + fr.osc2Level * m2) + fr.subLevel * sub;
 
   // 17. Ring.
-  const double r = RingAmount(voice, fr);
   return (1.0 - r) * mix + r * m1 * m2;
 }
 

@@ -13,6 +13,7 @@
 namespace vrelbazzit {
 
 using dsp::Clamp;
+using dsp::AdvancePhase;
 using dsp::NearestInt;
 
 namespace {
@@ -37,12 +38,6 @@ constexpr double kBankQ = 2.2;
 double SyncBeats(int sync) {
   static constexpr double kBeats[] = {0.25, 0.5, 0.75, 1.0, 2.0};
   return kBeats[std::min(sync, 5) - 1];
-}
-
-// A phase 0..1 advanced by inc, wrapping at 1.
-void AdvancePhase(double& phase, double inc) {
-  phase += inc;
-  if (phase >= 1.0) phase -= 1.0;
 }
 
 // One step of the 5 ms one-pole, flushed to exactly 0 near 0; true while the

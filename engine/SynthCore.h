@@ -216,6 +216,19 @@ private:
   void FrameSample(VoiceFrame& frame, double lfo);
   double RenderVoice(Voice& voice, const VoiceFrame& frame);
   double OscillatorSection(Voice& voice, const VoiceFrame& frame);
+  // The oscillator section's mix of the four waves, the sub oscillator's sine
+  // and ring amount r.
+  static double MixOscillators(const VoiceFrame& frame, double w1, double w2, double w3, double w4, double sub,
+                               double r);
+  // The voice body in steps, with the tanh of each step's input taken by the
+  // caller: the fuzz's input; the drive's input (moves the fuzz low-pass);
+  // the filters' output; the saturation's input; the voice's output (moves the
+  // output low-pass).
+  static double FuzzInput(const VoiceFrame& frame, double osc);
+  double DriveInput(Voice& voice, const VoiceFrame& frame, double osc, double fuzzTanh) const;
+  static double FilterVoice(Voice& voice, double y);
+  static double SaturationInput(const VoiceFrame& frame, double lp);
+  double VoiceOutput(Voice& voice, const VoiceFrame& frame, double lp, double saturationTanh) const;
   // Pieces of a voice's sample, shared by the voice-by-voice path and the lanes.
   void StepEnvelopes(Voice& voice, const VoiceFrame& frame);
   double RenderVoiceBody(Voice& voice, const VoiceFrame& frame);  // after StepEnvelopes

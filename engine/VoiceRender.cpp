@@ -99,33 +99,53 @@ void SynthCore::StepEnvelopes(Voice& voice, const VoiceFrame& fr) {
 }
 
 double SynthCore::RenderVoiceBody(Voice& voice, const VoiceFrame& fr) {
-  const double u = fr.fuzz;
-  const double v = fr.warmth;
-
   // 4. Voice signal.
   double y = 0.0;
   if (voice.note1 >= 0 && voice.ampLevel > kSilentLevel) {
     const double osc = OscillatorSection(voice, fr);
-    // Asymmetric fuzz; Warmth lowers the drive and blends in a 4800 Hz low-passed copy.
-    const double shaped = dsp::Tanh((osc + 0.14 * u * osc * osc) * fr.fuzzDrive) / fr.fuzzNorm;
-    voice.fuzzLowpass = dsp::FlushTiny(voice.fuzzLowpass + mFuzzLowpassCoef * (shaped - voice.fuzzLowpass));
-    const double warm = shaped + 0.7 * v * (voice.fuzzLowpass - shaped);
-    const double p = (1.0 - u) * osc + u * warm;
-    y = dsp::Tanh(fr.bodyDrive * voice.ampLevel * (0.45 + 0.55 * voice.velocity) * p);
+    y = dsp::Tanh(DriveInput(voice, fr, osc, dsp::Tanh(FuzzInput(fr, osc))));
   }
 
   // 5. Filter coefficients, on the first sample after a reset and every 16 after.
   if (FilterDesignDue(voice)) DesignVoiceFilters(voice, fr);
 
   // 6-7. High-pass (input minus its low-pass output), then the resonant low-pass.
-  const double h = y - voice.highpass.Process(y).lp;
-  const double lp = voice.lowpass.Process(h).lp;
+  const double lp = FilterVoice(voice, y);
 
   // 8. Post-filter saturation, bypassed exactly while v is 0.
+  const double v = fr.warmth;
+  return VoiceOutput(voice, fr, lp, v != 0.0 ? dsp::Tanh(SaturationInput(fr, lp)) : 0.0);
+}
+
+double SynthCore::FuzzInput(const VoiceFrame& fr, double osc) {
+  // Asymmetric fuzz.
+  return (osc + 0.14 * fr.fuzz * osc * osc) * fr.fuzzDrive;
+}
+
+double SynthCore::DriveInput(Voice& voice, const VoiceFrame& fr, double osc, double fuzzTanh) const {
+  // Warmth lowers the drive and blends in a 4800 Hz low-passed copy.
+  const double u = fr.fuzz;
+  const double v = fr.warmth;
+  const double shaped = fuzzTanh / fr.fuzzNorm;
+  voice.fuzzLowpass = dsp::FlushTiny(voice.fuzzLowpass + mFuzzLowpassCoef * (shaped - voice.fuzzLowpass));
+  const double warm = shaped + 0.7 * v * (voice.fuzzLowpass - shaped);
+  const double p = (1.0 - u) * osc + u * warm;
+  return fr.bodyDrive * voice.ampLevel * (0.45 + 0.55 * voice.velocity) * p;
+}
+
+double SynthCore::FilterVoice(Voice& voice, double y) {
+  const double h = y - voice.highpass.Process(y).lp;
+  return voice.lowpass.Process(h).lp;
+}
+
+double SynthCore::SaturationInput(const VoiceFrame& fr, double lp) { return (1.0 + 1.8 * fr.warmth) * lp; }
+
+double SynthCore::VoiceOutput(Voice& voice, const VoiceFrame& fr, double lp, double saturationTanh) const {
+  const double v = fr.warmth;
   double q = lp;
   if (v != 0.0) {
     const double m = 1.0 + 1.8 * v;
-    q = lp + v * ((dsp::Tanh(m * lp) / m) * (1.0 + 0.7 * v) - lp);
+    q = lp + v * ((saturationTanh / m) * (1.0 + 0.7 * v) - lp);
   }
   voice.outputLowpass = dsp::FlushTiny(voice.outputLowpass + mFuzzLowpassCoef * (q - voice.outputLowpass));
   return q + 0.6 * v * (voice.outputLowpass - q);

@@ -35,6 +35,16 @@ inline double BlepSquare(double t, double dt, double width) {
   return (t < width ? 1.0 : -1.0) + PolyBlep(t, dt) - PolyBlep(t2, dt);
 }
 
+// No oscillator runs above this fraction of the sample rate.
+inline constexpr double kMaxIncrement = 0.45;
+inline double LimitIncrement(double inc) { return inc < kMaxIncrement ? inc : kMaxIncrement; }
+
+// A phase 0..1 advanced by inc, wrapping at 1.
+inline void AdvancePhase(double& phase, double inc) {
+  phase += inc;
+  if (phase >= 1.0) phase -= 1.0;
+}
+
 // Partials limit: a partial h sounds only while h x dt < 0.48.
 inline constexpr double kPartialLimit = 0.48;
 
