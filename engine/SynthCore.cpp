@@ -285,7 +285,11 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
     mKernels->sinTwoPi(b.drift1, b.drift1, padded);
     FillVoiceFrame(mFrame, age, motion);
   }
-  for (int i = 0; i < m; ++i) b.sum[i] = VoiceSample(i);
+  if (voiceMode != kPoly && m > 1 && SingleVoiceBlockFits(voices[0], mFrame)) {
+    SingleVoiceBlock(m);
+  } else {
+    for (int i = 0; i < m; ++i) b.sum[i] = VoiceSample(i);
+  }
 
   // 7. Output chain.
   OutputBlock(m, age, outLeft, outRight);
@@ -294,7 +298,6 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
 
 double SynthCore::VoiceSample(int i) {
   const Block& b = mBlock;
-  const double c = mSmoothCoef;
   ageDrift = b.ageDrift[i];  // the voices' frame and filter designs read the walk as of this sample
   VoiceFrame& frame = mFrame;
   auto frameNow = [&]() -> const VoiceFrame& {
@@ -359,6 +362,11 @@ double SynthCore::VoiceSample(int i) {
     sum = voiceOutput[0];
   }
 
+  return MixDown(sum, count);
+}
+
+double SynthCore::MixDown(double sum, int count) {
+  const double c = mSmoothCoef;
   // Declick: what a reset voice last gave fades out over 3 ms instead of
   // vanishing in one sample.
   if (mDeclicking) {

@@ -191,6 +191,22 @@ private:
   bool SmoothControls();
   // The voices' sum of sample i of the block.
   double VoiceSample(int i);
+  // The voice sum after the declick and the poly level, count the voices rendered.
+  double MixDown(double sum, int count);
+  struct VoiceBlock {
+    // Per sample: the phases and increments of the two oscillators (1, 2)
+    // and their layers (3, 4), their waves, the sub oscillator's phase (then
+    // sine), the mix, the tanh inputs (then outputs), the filters' output and
+    // the amplitude level; whether the voice sounds.
+    alignas(64) double t1[kBlock], dt1[kBlock], t2[kBlock], dt2[kBlock];
+    alignas(64) double t3[kBlock], dt3[kBlock], t4[kBlock], dt4[kBlock];
+    alignas(64) double w1[kBlock], w2[kBlock], w3[kBlock], w4[kBlock];
+    alignas(64) double sub[kBlock], osc[kBlock], x[kBlock], lp[kBlock], amp[kBlock];
+    bool sounding[kBlock];
+    // The filter designs of the block (one every 16 samples at most), by sample.
+    int designAt[kBlock / 16 + 2];
+    dsp::Svf lowpass[kBlock / 16 + 2], highpass[kBlock / 16 + 2];
+  };
   void OutputBlock(int n, double age, double* left, double* right);
   void AdvanceEchoTimes();
   double OutputDrive();
@@ -214,6 +230,10 @@ private:
   // from the Age walk and the drift values as they stand.
   void FillVoiceFrame(VoiceFrame& frame, double age, double motion);
   void FrameSample(VoiceFrame& frame, double lfo);
+  // The single voice of Split and Mono over the block's m samples into the
+  // block's sums, when it sounds or may sound and keeps its shapes.
+  static bool SingleVoiceBlockFits(const Voice& voice, const VoiceFrame& frame);
+  void SingleVoiceBlock(int m);
   double RenderVoice(Voice& voice, const VoiceFrame& frame);
   double OscillatorSection(Voice& voice, const VoiceFrame& frame);
   // The oscillator section's mix of the four waves, the sub oscillator's sine
@@ -225,7 +245,7 @@ private:
   // the filters' output; the saturation's input; the voice's output (moves the
   // output low-pass).
   static double FuzzInput(const VoiceFrame& frame, double osc);
-  double DriveInput(Voice& voice, const VoiceFrame& frame, double osc, double fuzzTanh) const;
+  double DriveInput(Voice& voice, const VoiceFrame& frame, double amp, double osc, double fuzzTanh) const;
   static double FilterVoice(Voice& voice, double y);
   static double SaturationInput(const VoiceFrame& frame, double lp);
   double VoiceOutput(Voice& voice, const VoiceFrame& frame, double lp, double saturationTanh) const;
@@ -256,7 +276,8 @@ private:
 
   const dsp::Kernels* mKernels = &dsp::kPlainKernels;
   VoiceLanes mLanes;
-  Block mBlock;
+  Block mBlock{};
+  VoiceBlock mVoiceBlock{};
   VoiceFrame mFrame;  // the voices' frame of the block's current sample
 
   // Values that depend only on the sample rate, set by UpdateRateConstants.

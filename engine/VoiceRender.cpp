@@ -103,7 +103,7 @@ double SynthCore::RenderVoiceBody(Voice& voice, const VoiceFrame& fr) {
   double y = 0.0;
   if (voice.note1 >= 0 && voice.ampLevel > kSilentLevel) {
     const double osc = OscillatorSection(voice, fr);
-    y = dsp::Tanh(DriveInput(voice, fr, osc, dsp::Tanh(FuzzInput(fr, osc))));
+    y = dsp::Tanh(DriveInput(voice, fr, voice.ampLevel, osc, dsp::Tanh(FuzzInput(fr, osc))));
   }
 
   // 5. Filter coefficients, on the first sample after a reset and every 16 after.
@@ -122,7 +122,7 @@ double SynthCore::FuzzInput(const VoiceFrame& fr, double osc) {
   return (osc + 0.14 * fr.fuzz * osc * osc) * fr.fuzzDrive;
 }
 
-double SynthCore::DriveInput(Voice& voice, const VoiceFrame& fr, double osc, double fuzzTanh) const {
+double SynthCore::DriveInput(Voice& voice, const VoiceFrame& fr, double amp, double osc, double fuzzTanh) const {
   // Warmth lowers the drive and blends in a 4800 Hz low-passed copy.
   const double u = fr.fuzz;
   const double v = fr.warmth;
@@ -130,7 +130,7 @@ double SynthCore::DriveInput(Voice& voice, const VoiceFrame& fr, double osc, dou
   voice.fuzzLowpass = dsp::FlushTiny(voice.fuzzLowpass + mFuzzLowpassCoef * (shaped - voice.fuzzLowpass));
   const double warm = shaped + 0.7 * v * (voice.fuzzLowpass - shaped);
   const double p = (1.0 - u) * osc + u * warm;
-  return fr.bodyDrive * voice.ampLevel * (0.45 + 0.55 * voice.velocity) * p;
+  return fr.bodyDrive * amp * (0.45 + 0.55 * voice.velocity) * p;
 }
 
 double SynthCore::FilterVoice(Voice& voice, double y) {

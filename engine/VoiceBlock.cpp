@@ -1,0 +1,148 @@
+// The single voice of Split and Mono over a block. A voice's sample is a chain
+// of recurrences (envelopes, glide, phases, one-poles, filters) broken by pure
+// functions (the waves, the sub oscillator's sine, the fuzz, drive and
+// saturation tanh). The block runs each recurrence sample by sample and each
+// pure function over the whole block through the kernels, in the order a
+// sample needs them, so every value is the one the sample-by-sample voice
+// gives.
+#include <algorithm>
+#include <cmath>
+
+#include "SynthCore.h"
+#include "dsp/FastMath.h"
+#include "dsp/Math.h"
+#include "dsp/Oscillator.h"
+
+namespace vrelbazzit {
+
+using dsp::AdvancePhase;
+using dsp::LimitIncrement;
+
+bool SynthCore::SingleVoiceBlockFits(const Voice& v, const VoiceFrame& fr) {
+  // A voice at rest costs next to nothing sample by sample; a shape crossfade
+  // mixes two shapes per oscillator.
+  return v.note1 >= 0 && !VoiceAtRest(v) && fr.shape1 == v.wave1 && fr.shape2 == v.wave2 && v.fade1 >= 1.0 &&
+         v.fade2 >= 1.0;
+}
+
+void SynthCore::SingleVoiceBlock(int m) {
+  Block& b = mBlock;
+  VoiceBlock& s = mVoiceBlock;
+  Voice& v = voices[0];
+  VoiceFrame& fr = mFrame;
+  const int padded = dsp::Batches(m);
+
+  // 1. Envelopes, glide, the increments and phases of oscillator 1, its layer
+  // and the sub oscillator, and the filter designs that fall in the block.
+  // The designs change the filters' coefficients on their samples: the block
+  // starts from the present ones and takes each design on its sample below.
+  const dsp::Svf lowpassAtStart = v.lowpass, highpassAtStart = v.highpass;
+  int designs = 0;
+  for (int i = 0; i < m; ++i) {
+    ageDrift = b.ageDrift[i];
+    driftValue[0] = b.drift0[i];
+    driftValue[1] = b.drift1[i];
+    FrameSample(fr, b.lfo[i]);
+    StepEnvelopes(v, fr);
+    const bool sounding = v.ampLevel > kSilentLevel;
+    s.sounding[i] = sounding;
+    if (sounding) {
+      double inc1, inc2;
+      OscillatorIncrements(v, fr, inc1, inc2);
+      s.t1[i] = v.phase1;
+      s.dt1[i] = inc1;
+      s.t3[i] = v.layerPhase1;
+      s.dt3[i] = LimitIncrement(inc1 * fr.layerDown);
+      s.dt2[i] = inc2;
+      s.dt4[i] = LimitIncrement(inc2 * fr.layerUp);
+      AdvancePhase(v.phase1, inc1);
+      AdvancePhase(v.layerPhase1, s.dt3[i]);
+      AdvancePhase(v.subPhase, 0.5 * inc1);
+      s.sub[i] = v.subPhase;
+      s.amp[i] = v.ampLevel;
+    }
+    if (FilterDesignDue(v)) {
+      DesignVoiceFilters(v, fr);
+      s.designAt[designs] = i;
+      s.lowpass[designs] = v.lowpass;
+      s.highpass[designs] = v.highpass;
+      ++designs;
+    }
+  }
+
+  // 2. Oscillator 1 and its layer.
+  mKernels->waves(s.t1, s.dt1, s.w1, padded, fr.shape1, fr.pulse1, fr.width, fr.fine1);
+  mKernels->waves(s.t3, s.dt3, s.w3, padded, fr.shape1, fr.pulse1, fr.width, fr.fine1);
+
+  // 3. Vrel Bite: oscillator 1 bends oscillator 2 and its layer.
+  for (int i = 0; i < m; ++i) {
+    if (!s.sounding[i]) continue;
+    double inc2b = s.dt2[i];
+    double layerInc2 = s.dt4[i];
+    if (fr.biteDepth != 0.0) {
+      const double bend = std::exp2(dsp::Clamp(s.w1[i], -1.0, 1.0) * fr.biteDepth);
+      inc2b = LimitIncrement(inc2b * bend);
+      layerInc2 = LimitIncrement(layerInc2 * bend);
+    }
+    s.t2[i] = v.phase2;
+    s.dt2[i] = inc2b;
+    s.t4[i] = v.layerPhase2;
+    s.dt4[i] = layerInc2;
+    AdvancePhase(v.phase2, inc2b);
+    AdvancePhase(v.layerPhase2, layerInc2);
+  }
+
+  // 4. Oscillator 2, its layer and the sub oscillator.
+  mKernels->waves(s.t2, s.dt2, s.w2, padded, fr.shape2, fr.pulse2, fr.width, fr.fine2);
+  mKernels->waves(s.t4, s.dt4, s.w4, padded, fr.shape2, fr.pulse2, fr.width, fr.fine2);
+  mKernels->sinTwoPi(s.sub, s.sub, padded);
+
+  // 5. The mix and the fuzz.
+  const double ring = RingAmount(v, fr);
+  for (int i = 0; i < m; ++i) {
+    if (!s.sounding[i]) continue;
+    s.osc[i] = MixOscillators(fr, s.w1[i], s.w2[i], s.w3[i], s.w4[i], s.sub[i], ring);
+    s.x[i] = FuzzInput(fr, s.osc[i]);
+  }
+  mKernels->tanh(s.x, s.x, padded);
+
+  // 6. The drive (a voice that is not sounding gives 0).
+  for (int i = 0; i < m; ++i) {
+    s.x[i] = s.sounding[i] ? DriveInput(v, fr, s.amp[i], s.osc[i], s.x[i]) : 0.0;
+  }
+  mKernels->tanh(s.x, s.x, padded);
+
+  // 7. The filters, each design taken on its sample.
+  v.lowpass.a1 = lowpassAtStart.a1;
+  v.lowpass.a2 = lowpassAtStart.a2;
+  v.lowpass.a3 = lowpassAtStart.a3;
+  v.highpass.a1 = highpassAtStart.a1;
+  v.highpass.a2 = highpassAtStart.a2;
+  v.highpass.a3 = highpassAtStart.a3;
+  for (int i = 0, next = 0; i < m; ++i) {
+    if (next < designs && s.designAt[next] == i) {
+      v.lowpass.a1 = s.lowpass[next].a1;
+      v.lowpass.a2 = s.lowpass[next].a2;
+      v.lowpass.a3 = s.lowpass[next].a3;
+      v.highpass.a1 = s.highpass[next].a1;
+      v.highpass.a2 = s.highpass[next].a2;
+      v.highpass.a3 = s.highpass[next].a3;
+      ++next;
+    }
+    s.lp[i] = FilterVoice(v, s.x[i]);
+  }
+
+  // 8. Post-filter saturation, bypassed exactly while Warmth's term is 0, and
+  // the voice's output.
+  const bool saturates = fr.warmth != 0.0;
+  if (saturates) {
+    for (int i = 0; i < m; ++i) s.x[i] = SaturationInput(fr, s.lp[i]);
+    mKernels->tanh(s.x, s.x, padded);
+  }
+  for (int i = 0; i < m; ++i) {
+    voiceOutput[0] = VoiceOutput(v, fr, s.lp[i], saturates ? s.x[i] : 0.0);
+    b.sum[i] = MixDown(voiceOutput[0], 0);
+  }
+}
+
+}  // namespace vrelbazzit
