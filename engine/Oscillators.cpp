@@ -89,7 +89,7 @@ double SynthCore::OscillatorSection(Voice& voice, const VoiceFrame& fr) {
   double inc2b = inc2;
   double layerInc2 = layerInc2Raw;
   if (fr.biteDepth != 0.0) {
-    const double bend = std::exp2(Clamp(w1, -1.0, 1.0) * fr.biteDepth);
+    const double bend = dsp::Exp2(Clamp(w1, -1.0, 1.0) * fr.biteDepth);
     inc2b = LimitIncrement(inc2 * bend);
     layerInc2 = LimitIncrement(layerInc2Raw * bend);
   }

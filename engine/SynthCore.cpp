@@ -284,6 +284,7 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
     mKernels->sinTwoPi(b.drift0, b.drift0, padded);
     mKernels->sinTwoPi(b.drift1, b.drift1, padded);
     FillVoiceFrame(mFrame, age, motion);
+    TuneBlock(m);
   }
   if (voiceMode != kPoly && m > 1 && SingleVoiceBlockFits(voices[0], mFrame)) {
     SingleVoiceBlock(m);
@@ -303,7 +304,7 @@ double SynthCore::VoiceSample(int i) {
   auto frameNow = [&]() -> const VoiceFrame& {
     driftValue[0] = b.drift0[i];
     driftValue[1] = b.drift1[i];
-    FrameSample(frame, b.lfo[i]);
+    BlockFrameSample(frame, i);
     return frame;
   };
   double sum = 0.0;

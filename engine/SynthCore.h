@@ -179,6 +179,7 @@ private:
     alignas(64) double drift0[kBlock], drift1[kBlock];   // phases, then sines
     alignas(64) double width1[kBlock], width2[kBlock];   // phases, then sines
     alignas(64) double wobble[kBlock];                   // phase, then sine
+    alignas(64) double tune1[kBlock], tune2[kBlock];     // tuning in octaves, then 2^octaves
     alignas(64) double echoLeft[kBlock], echoRight[kBlock];
     alignas(64) double sum[kBlock];
     alignas(64) double bankOut[kBlock];
@@ -230,6 +231,14 @@ private:
   // from the Age walk and the drift values as they stand.
   void FillVoiceFrame(VoiceFrame& frame, double age, double motion);
   void FrameSample(VoiceFrame& frame, double lfo);
+  // The oscillators' tuning in octaves for an LFO value, an Age walk value and
+  // the drift values.
+  void TuneExponents(const VoiceFrame& frame, double lfo, double walk, double drift0, double drift1,
+                     double& octaves1, double& octaves2) const;
+  // FrameSample for each sample of the block: the tune factors over the block
+  // (after the frame is filled), then sample i's values into the frame.
+  void TuneBlock(int m);
+  void BlockFrameSample(VoiceFrame& frame, int i);
   // The single voice of Split and Mono over the block's m samples into the
   // block's sums, when it sounds or may sound and keeps its shapes.
   static bool SingleVoiceBlockFits(const Voice& voice, const VoiceFrame& frame);

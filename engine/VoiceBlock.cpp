@@ -42,7 +42,7 @@ void SynthCore::SingleVoiceBlock(int m) {
     ageDrift = b.ageDrift[i];
     driftValue[0] = b.drift0[i];
     driftValue[1] = b.drift1[i];
-    FrameSample(fr, b.lfo[i]);
+    BlockFrameSample(fr, i);
     StepEnvelopes(v, fr);
     const bool sounding = v.ampLevel > kSilentLevel;
     s.sounding[i] = sounding;
@@ -74,15 +74,19 @@ void SynthCore::SingleVoiceBlock(int m) {
   mKernels->waves(s.t1, s.dt1, s.w1, padded, fr.shape1, fr.pulse1, fr.width, fr.fine1);
   mKernels->waves(s.t3, s.dt3, s.w3, padded, fr.shape1, fr.pulse1, fr.width, fr.fine1);
 
-  // 3. Vrel Bite: oscillator 1 bends oscillator 2 and its layer.
+  // 3. Vrel Bite: oscillator 1 bends oscillator 2 and its layer by up to 0.65 octave.
+  const bool bites = fr.biteDepth != 0.0;
+  if (bites) {
+    for (int i = 0; i < m; ++i) s.x[i] = s.sounding[i] ? dsp::Clamp(s.w1[i], -1.0, 1.0) * fr.biteDepth : 0.0;
+    mKernels->exp2(s.x, s.x, padded);
+  }
   for (int i = 0; i < m; ++i) {
     if (!s.sounding[i]) continue;
     double inc2b = s.dt2[i];
     double layerInc2 = s.dt4[i];
-    if (fr.biteDepth != 0.0) {
-      const double bend = std::exp2(dsp::Clamp(s.w1[i], -1.0, 1.0) * fr.biteDepth);
-      inc2b = LimitIncrement(inc2b * bend);
-      layerInc2 = LimitIncrement(layerInc2 * bend);
+    if (bites) {
+      inc2b = LimitIncrement(inc2b * s.x[i]);
+      layerInc2 = LimitIncrement(layerInc2 * s.x[i]);
     }
     s.t2[i] = v.phase2;
     s.dt2[i] = inc2b;

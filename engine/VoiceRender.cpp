@@ -70,17 +70,41 @@ void SynthCore::FillVoiceFrame(VoiceFrame& fr, double age, double motion) {
   fr.ring = gains.ring;
 }
 
-void SynthCore::FrameSample(VoiceFrame& fr, double lfo) {
+void SynthCore::TuneExponents(const VoiceFrame& fr, double lfo, double walk, double drift0, double drift1,
+                              double& octaves1, double& octaves2) const {
   const double age = fr.age;
-  fr.lfo = lfo;
   const double lfoCents = 30.0 * params[kLfoPitch] * fr.motion * lfo;
-  const double ageCents = 5.0 * age * age * ageDrift;
-  const double slowCents = 0.03 * driftValue[0] + 0.1 * age * driftValue[1];
+  const double ageCents = 5.0 * age * age * walk;
+  const double slowCents = 0.03 * drift0 + 0.1 * age * drift1;
   const double bodyCents = 8.0 * params[kBody];
   const double cents1 = ageCents + lfoCents - bodyCents + osc1Offset + slowCents;
   const double cents2 = (params[kOsc2Fine] - 0.5) * 100.0 + lfoCents - ageCents + bodyCents + osc2Offset - slowCents;
-  fr.tuneFactor1 = 440.0 * std::exp2(0.01 * cents1 * (1.0 / 12)) * mInvRate;
-  fr.tuneFactor2 = 440.0 * std::exp2(0.01 * cents2 * (1.0 / 12)) * mInvRate;
+  octaves1 = 0.01 * cents1 * (1.0 / 12);
+  octaves2 = 0.01 * cents2 * (1.0 / 12);
+}
+
+void SynthCore::FrameSample(VoiceFrame& fr, double lfo) {
+  fr.lfo = lfo;
+  double octaves1, octaves2;
+  TuneExponents(fr, lfo, ageDrift, driftValue[0], driftValue[1], octaves1, octaves2);
+  fr.tuneFactor1 = 440.0 * dsp::Exp2(octaves1) * mInvRate;
+  fr.tuneFactor2 = 440.0 * dsp::Exp2(octaves2) * mInvRate;
+}
+
+void SynthCore::TuneBlock(int m) {
+  Block& b = mBlock;
+  for (int i = 0; i < m; ++i)
+    TuneExponents(mFrame, b.lfo[i], b.ageDrift[i], b.drift0[i], b.drift1[i], b.tune1[i], b.tune2[i]);
+  const int padded = dsp::Batches(m);
+  mKernels->exp2(b.tune1, b.tune1, padded);
+  mKernels->exp2(b.tune2, b.tune2, padded);
+}
+
+void SynthCore::BlockFrameSample(VoiceFrame& fr, int i) {
+  const Block& b = mBlock;
+  fr.lfo = b.lfo[i];
+  fr.tuneFactor1 = 440.0 * b.tune1[i] * mInvRate;
+  fr.tuneFactor2 = 440.0 * b.tune2[i] * mInvRate;
 }
 
 double SynthCore::RenderVoice(Voice& voice, double lfo, double age, double motion) {

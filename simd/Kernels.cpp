@@ -30,7 +30,7 @@ namespace hn = hwy::HWY_NAMESPACE;
 using D = hn::CappedTag<double, 4>;
 using V = hn::Vec<D>;
 
-constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 x 2^52: adding it rounds to a whole number
+using dsp::kRoundMagic;
 
 // dsp::SinTwoPi. The quadrant is the low bits of y + 1.5 x 2^52, which hold
 // the whole number n in two's complement (|y| < 2^51).
@@ -58,7 +58,8 @@ HWY_INLINE hn::Vec<DD> SinTwoPi(DD d, hn::Vec<DD> x) {
   const hn::Vec<DD> s23 = poly(1.0 / 120, 1.0 / 5040);
   const hn::Vec<DD> s45 = poly(1.0 / 362880, 1.0 / 39916800);
   const hn::Vec<DD> s67 = poly(1.0 / 6227020800, 1.0 / 1307674368000.0);
-  const hn::Vec<DD> sn = hn::Mul(a, hn::Add(hn::Add(s01, hn::Mul(s23, a4)), hn::Mul(hn::Add(s45, hn::Mul(s67, a4)), a8)));
+  const hn::Vec<DD> sn =
+      hn::Mul(a, hn::Add(hn::Add(s01, hn::Mul(s23, a4)), hn::Mul(hn::Add(s45, hn::Mul(s67, a4)), a8)));
   const auto quadrant = hn::BitCast(du, shifted);
   const auto zero = hn::Zero(du);
   const auto odd = hn::RebindMask(d, hn::Ne(hn::And(quadrant, hn::Set(du, 1)), zero));
@@ -67,17 +68,9 @@ HWY_INLINE hn::Vec<DD> SinTwoPi(DD d, hn::Vec<DD> x) {
   return hn::IfThenElse(negative, hn::Neg(r), r);
 }
 
-// dsp::ExpSmall; lanes outside |x| <= 40 give garbage that the caller discards.
+// dsp::ExpReduced.
 template <class DD>
-HWY_INLINE hn::Vec<DD> ExpSmall(DD d, hn::Vec<DD> x) {
-  const hn::RebindToSigned<DD> di;
-  constexpr double kLog2e = 1.4426950408889634;
-  constexpr double kLn2Hi = 6.93147180369123816490e-01;
-  constexpr double kLn2Lo = 1.90821492927058770002e-10;
-  const hn::Vec<DD> magic = hn::Set(d, kRoundMagic);
-  const hn::Vec<DD> shifted = hn::Add(hn::Mul(x, hn::Set(d, kLog2e)), magic);
-  const hn::Vec<DD> k = hn::Sub(shifted, magic);
-  const hn::Vec<DD> r = hn::Sub(hn::Sub(x, hn::Mul(k, hn::Set(d, kLn2Hi))), hn::Mul(k, hn::Set(d, kLn2Lo)));
+HWY_INLINE hn::Vec<DD> ExpReduced(DD d, hn::Vec<DD> r) {
   const hn::Vec<DD> r2 = hn::Mul(r, r);
   const hn::Vec<DD> r4 = hn::Mul(r2, r2);
   const hn::Vec<DD> r8 = hn::Mul(r4, r4);
@@ -89,12 +82,39 @@ HWY_INLINE hn::Vec<DD> ExpSmall(DD d, hn::Vec<DD> x) {
   const hn::Vec<DD> p89 = pair(1.0 / 40320, 1.0 / 362880);
   const hn::Vec<DD> p1011 = pair(1.0 / 3628800, 1.0 / 39916800);
   const hn::Vec<DD> p1213 = pair(1.0 / 479001600, 1.0 / 6227020800.0);
-  const hn::Vec<DD> p = hn::Add(hn::Add(hn::Add(p01, hn::Mul(p23, r2)), hn::Mul(hn::Add(p45, hn::Mul(p67, r2)), r4)),
-                      hn::Mul(hn::Add(hn::Add(p89, hn::Mul(p1011, r2)), hn::Mul(p1213, r4)), r8));
-  // k as a whole number: the bits of k + 1.5 x 2^52 minus those of 1.5 x 2^52.
-  const auto kInt = hn::Sub(hn::BitCast(di, shifted), hn::BitCast(di, magic));
-  const hn::Vec<DD> scale = hn::BitCast(d, hn::ShiftLeft<52>(hn::Add(kInt, hn::Set(di, 1023))));
-  return hn::Mul(p, scale);
+  return hn::Add(hn::Add(hn::Add(p01, hn::Mul(p23, r2)), hn::Mul(hn::Add(p45, hn::Mul(p67, r2)), r4)),
+                 hn::Mul(hn::Add(hn::Add(p89, hn::Mul(p1011, r2)), hn::Mul(p1213, r4)), r8));
+}
+
+// dsp::ScalePow2, with k given as k + 1.5 x 2^52 (whose low bits hold k).
+template <class DD>
+HWY_INLINE hn::Vec<DD> ScalePow2(DD d, hn::Vec<DD> p, hn::Vec<DD> shifted) {
+  const hn::RebindToSigned<DD> di;
+  const auto kInt = hn::Sub(hn::BitCast(di, shifted), hn::BitCast(di, hn::Set(d, kRoundMagic)));
+  return hn::Mul(p, hn::BitCast(d, hn::ShiftLeft<52>(hn::Add(kInt, hn::Set(di, 1023)))));
+}
+
+// dsp::ExpSmall; lanes outside |x| <= 40 give garbage that the caller discards.
+template <class DD>
+HWY_INLINE hn::Vec<DD> ExpSmall(DD d, hn::Vec<DD> x) {
+  constexpr double kLog2e = 1.4426950408889634;
+  constexpr double kLn2Hi = 6.93147180369123816490e-01;
+  constexpr double kLn2Lo = 1.90821492927058770002e-10;
+  const hn::Vec<DD> magic = hn::Set(d, kRoundMagic);
+  const hn::Vec<DD> shifted = hn::Add(hn::Mul(x, hn::Set(d, kLog2e)), magic);
+  const hn::Vec<DD> k = hn::Sub(shifted, magic);
+  const hn::Vec<DD> r = hn::Sub(hn::Sub(x, hn::Mul(k, hn::Set(d, kLn2Hi))), hn::Mul(k, hn::Set(d, kLn2Lo)));
+  return ScalePow2(d, ExpReduced(d, r), shifted);
+}
+
+// dsp::Exp2 (|x| <= 1000).
+template <class DD>
+HWY_INLINE hn::Vec<DD> Exp2(DD d, hn::Vec<DD> x) {
+  constexpr double kLn2 = 0.69314718055994530942;
+  const hn::Vec<DD> magic = hn::Set(d, kRoundMagic);
+  const hn::Vec<DD> shifted = hn::Add(x, magic);
+  const hn::Vec<DD> k = hn::Sub(shifted, magic);
+  return ScalePow2(d, ExpReduced(d, hn::Mul(hn::Sub(x, k), hn::Set(d, kLn2))), shifted);
 }
 
 // dsp::Tanh. The series and the exponential are computed only when some lane
@@ -283,7 +303,7 @@ void RenderVoiceLanes(VoiceLanes& l) {
       hn::Store(w1, d, w);
       for (int i = 0; i < lanes; ++i) {
         const double c = w[i] < -1.0 ? -1.0 : (w[i] > 1.0 ? 1.0 : w[i]);
-        bend[i] = std::exp2(c * l.biteDepth);
+        bend[i] = dsp::Exp2(c * l.biteDepth);
       }
       const V b = hn::Load(d, bend);
       inc2b = AtMost(d, hn::Mul(inc2, b), 0.45);
@@ -397,6 +417,12 @@ void SinTwoPiBatch(const double* x, double* out, int n) {
   for (int i = 0; i < n; i += lanes) hn::StoreU(SinTwoPi(d, hn::LoadU(d, x + i)), d, out + i);
 }
 
+void Exp2Batch(const double* x, double* out, int n) {
+  const DWide d;
+  const int lanes = static_cast<int>(hn::Lanes(d));
+  for (int i = 0; i < n; i += lanes) hn::StoreU(Exp2(d, hn::LoadU(d, x + i)), d, out + i);
+}
+
 void TanhBatch(const double* x, double* out, int n) {
   const DWide d;
   const int lanes = static_cast<int>(hn::Lanes(d));
@@ -412,12 +438,14 @@ namespace vrelbazzit::simd {
 
 namespace {
 #if (HWY_TARGETS & HWY_AVX3) != 0
-constexpr dsp::Kernels kAvx512{"avx512", N_AVX3::RenderVoiceLanes, N_AVX3::SinTwoPiBatch, N_AVX3::TanhBatch,
-                                 N_AVX3::WavesBatch, N_AVX3::FilterBankLanes};
+constexpr dsp::Kernels kAvx512{"avx512",           N_AVX3::RenderVoiceLanes, N_AVX3::SinTwoPiBatch,
+                                N_AVX3::TanhBatch,  N_AVX3::Exp2Batch,        N_AVX3::WavesBatch,
+                                N_AVX3::FilterBankLanes};
 #endif
 #if (HWY_TARGETS & HWY_AVX2) != 0
-constexpr dsp::Kernels kAvx2{"avx2", N_AVX2::RenderVoiceLanes, N_AVX2::SinTwoPiBatch, N_AVX2::TanhBatch,
-                             N_AVX2::WavesBatch, N_AVX2::FilterBankLanes};
+constexpr dsp::Kernels kAvx2{"avx2",             N_AVX2::RenderVoiceLanes, N_AVX2::SinTwoPiBatch,
+                             N_AVX2::TanhBatch,  N_AVX2::Exp2Batch,        N_AVX2::WavesBatch,
+                             N_AVX2::FilterBankLanes};
 #endif
 
 // What Highway's AVX2 and AVX-512 targets assume of the processor (the

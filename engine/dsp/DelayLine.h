@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 namespace vrelbazzit::dsp {
 
@@ -13,7 +14,9 @@ inline double ReadLinear(const double* buf, size_t n, double pos) {
   if (!std::isfinite(pos) || n == 0) return 0.0;
   while (pos < 0.0) pos += len;
   while (pos >= len) pos -= len;
-  size_t i = static_cast<size_t>(pos);
+  // 0 <= pos < len: the whole part converts through a signed integer, the
+  // processor's one-instruction conversion.
+  size_t i = static_cast<size_t>(static_cast<int64_t>(pos));
   if (i >= n) i = n - 1;  // pos rounded up to exactly n
   const size_t j = (i + 1 == n) ? 0 : i + 1;
   return buf[i] + (pos - static_cast<double>(i)) * (buf[j] - buf[i]);

@@ -11,13 +11,14 @@
 
 namespace vrelbazzit::dsp {
 
+inline constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 x 2^52: adding it rounds to a whole number
+
 // sin(2 pi x) for any finite x with |x| < 2^48. The argument is a fraction of
 // a turn, so the reduction to the nearest quarter turn is exact: y = 4x, n the
 // nearest whole number to y (halves to even, by the 1.5 x 2^52 trick), and the
 // remaining angle (pi/2)(y - n) lies within pi/4 either way. It goes through
 // Taylor polynomials whose first dropped terms are below 5e-17.
 inline double SinTwoPi(double x) {
-  constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 x 2^52
   constexpr double kHalfPi = 1.57079632679489661923;
   const double y = 4.0 * x;
   const double n = (y + kRoundMagic) - kRoundMagic;
@@ -45,17 +46,9 @@ inline double SinTwoPi(double x) {
   return quadrant == 0u ? sn : -sn;
 }
 
-// e^x for |x| <= 40: x = k ln 2 + r with |r| <= ln 2 / 2, e^r from its Taylor
-// series through r^13 (the first dropped term is below 5e-18), times 2^k put
-// straight into the exponent bits.
-inline double ExpSmall(double x) {
-  constexpr double kLog2e = 1.4426950408889634;
-  constexpr double kLn2Hi = 6.93147180369123816490e-01;  // low bits zero: k x kLn2Hi is exact
-  constexpr double kLn2Lo = 1.90821492927058770002e-10;
-  constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 x 2^52: adding it rounds to a whole number
-  const double k = (x * kLog2e + kRoundMagic) - kRoundMagic;
-  const double r = (x - k * kLn2Hi) - k * kLn2Lo;
-  // Taylor coefficients 1/k! in Estrin's scheme.
+// e^r for |r| <= ln 2 / 2 from its Taylor series through r^13 (the first
+// dropped term is below 5e-18), in Estrin's scheme.
+inline double ExpReduced(double r) {
   const double r2 = r * r;
   const double r4 = r2 * r2;
   const double r8 = r4 * r4;
@@ -66,11 +59,37 @@ inline double ExpSmall(double x) {
   const double p89 = 1.0 / 40320 + (1.0 / 362880) * r;
   const double p1011 = 1.0 / 3628800 + (1.0 / 39916800) * r;
   const double p1213 = 1.0 / 479001600 + (1.0 / 6227020800.0) * r;
-  const double p = ((p01 + p23 * r2) + (p45 + p67 * r2) * r4) + ((p89 + p1011 * r2) + p1213 * r4) * r8;
+  return ((p01 + p23 * r2) + (p45 + p67 * r2) * r4) + ((p89 + p1011 * r2) + p1213 * r4) * r8;
+}
+
+// p x 2^k for a whole number k in the normal range, put straight into the
+// exponent bits.
+inline double ScalePow2(double p, double k) {
   const uint64_t bits = static_cast<uint64_t>(static_cast<int64_t>(k) + 1023) << 52;
   double scale;
   std::memcpy(&scale, &bits, sizeof scale);
   return p * scale;
+}
+
+// e^x for |x| <= 40: x = k ln 2 + r with |r| <= ln 2 / 2, e^r from its series,
+// times 2^k.
+inline double ExpSmall(double x) {
+  constexpr double kLog2e = 1.4426950408889634;
+  constexpr double kLn2Hi = 6.93147180369123816490e-01;  // low bits zero: k x kLn2Hi is exact
+  constexpr double kLn2Lo = 1.90821492927058770002e-10;
+  const double k = (x * kLog2e + kRoundMagic) - kRoundMagic;
+  const double r = (x - k * kLn2Hi) - k * kLn2Lo;
+  return ScalePow2(ExpReduced(r), k);
+}
+
+// 2^x for |x| <= 1000: x = k + f with k the nearest whole number (f exact,
+// |f| <= 1/2), 2^f = e^(f ln 2) from the series, times 2^k. Within 2 units in
+// the last place of the exact value; the library's exp2 is not inline and
+// cannot run in vector lanes.
+inline double Exp2(double x) {
+  constexpr double kLn2 = 0.69314718055994530942;
+  const double k = (x + kRoundMagic) - kRoundMagic;
+  return ScalePow2(ExpReduced((x - k) * kLn2), k);
 }
 
 // tanh through one exponential: m / (m + 2) with m = e^(2x) - 1. Near zero, m

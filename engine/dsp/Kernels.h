@@ -25,9 +25,10 @@ struct Kernels {
   // Renders the voices in lanes (see VoiceLanes.h) as RenderVoice would after
   // its envelope step; nullptr: the engine renders voice by voice.
   void (*voiceLanes)(VoiceLanes& lanes);
-  // SinTwoPi and Tanh over arrays of n values (whole batches); out may be x.
+  // SinTwoPi, Tanh and Exp2 over arrays of n values (whole batches); out may be x.
   void (*sinTwoPi)(const double* x, double* out, int n);
   void (*tanh)(const double* x, double* out, int n);
+  void (*exp2)(const double* x, double* out, int n);
   // Wave over arrays (see PlainWaves).
   void (*waves)(const double* t, const double* dt, double* out, int n, int shape, double pulse, double width,
                 bool fine);
@@ -44,6 +45,11 @@ inline void PlainTanh(const double* x, double* out, int n) {
   for (int i = 0; i < n; ++i) out[i] = Tanh(x[i]);
 }
 
-inline constexpr Kernels kPlainKernels{"plain", nullptr, PlainSinTwoPi, PlainTanh, PlainWaves, PlainFilterBank};
+inline void PlainExp2(const double* x, double* out, int n) {
+  for (int i = 0; i < n; ++i) out[i] = Exp2(x[i]);
+}
+
+inline constexpr Kernels kPlainKernels{"plain", nullptr, PlainSinTwoPi, PlainTanh, PlainExp2, PlainWaves,
+                                       PlainFilterBank};
 
 }  // namespace vrelbazzit::dsp

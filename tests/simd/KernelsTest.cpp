@@ -1,5 +1,5 @@
 // The vector kernels against the plain ones they stand for, for each vector
-// target this processor runs. The sine and tanh: every lane must hold the
+// target this processor runs. The sine, tanh and exp2: every lane must hold the
 // scalar value bit for bit (NaN where the scalar gives NaN), on inputs at
 // every branch and quadrant edge and on a spread of ordinary values. The
 // filter bank: the same outputs and states, bit for bit.
@@ -58,6 +58,11 @@ std::vector<KernelCase> Cases() {
        Inputs({0.0, -0.0, 0.125, -0.125, below, above, 0.25, -0.25, 0.375, 0.5, 0.625, 0.75, 0.875, 1.0, -1.0,
                1e-300, -1e-17, 4.9e-324, 123.456, -987.654, 1099511627776.3, -1099511627776.7, kNaN},
               4.0)},
+      // Whole and half numbers are where the reduction rounds.
+      {"Exp2", &Kernels::exp2, vrelbazzit::dsp::Exp2,
+       Inputs({0.0, -0.0, 0.5, -0.5, std::nextafter(0.5, 0.0), std::nextafter(0.5, 1.0), 1.5, -1.5, 1.0, -1.0, 2.5,
+               1e-300, -1e-17, 0.65, -0.65, 13.0, -8.25, 1000.0, -1000.0, 999.5},
+              40.0)},
       // 0.125 switches from the series to the exponential, 20 to the constants.
       {"Tanh", &Kernels::tanh, vrelbazzit::dsp::Tanh,
        Inputs({0.0, -0.0, 4.9e-324, -4.9e-324, 1e-300, below, -below, 0.125, -0.125, above, -above, 0.5, -1.0, 3.0,
