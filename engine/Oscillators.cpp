@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "SynthCore.h"
+#include "VoiceSteps.h"
 #include "dsp/FastMath.h"
 #include "dsp/Math.h"
 #include "dsp/Oscillator.h"
@@ -14,10 +15,6 @@ namespace vrelbazzit {
 using dsp::Clamp;
 using dsp::AdvancePhase;
 using dsp::LimitIncrement;
-
-namespace {
-constexpr double kLevelScale = 0.46;
-}  // namespace
 
 double SynthCore::Wave(double t, double dt, double pulse, double width, int shape, bool fine) {
   return dsp::Wave(t, dt, pulse, width, shape, fine);
@@ -44,20 +41,6 @@ double CrossfadedWave(double p, double q, double pulse, double width, int curren
 }
 
 }  // namespace
-
-void SynthCore::OscillatorIncrements(Voice& voice, const VoiceFrame& fr, double& inc1, double& inc2) {
-  // 1. Glide in note-number space.
-  if (voice.pitch1 < 0.0) voice.pitch1 = voice.note1;
-  if (voice.pitch2 < 0.0) voice.pitch2 = voice.note2;
-  voice.pitch1 += fr.glide * (voice.note1 - voice.pitch1);
-  voice.pitch2 += fr.glide * (voice.note2 - voice.pitch2);
-
-  // 2-4. Increments: 440 x 2^((semitones from A4 + cents / 100) / 12) / rate, the
-  // cents part shared by all voices (in the frame).
-  auto ratio = [](double semis) { return std::exp2(semis * (1.0 / 12)); };
-  inc1 = LimitIncrement(voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, ratio) * fr.tuneFactor1);
-  inc2 = LimitIncrement(voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, ratio) * fr.tuneFactor2);
-}
 
 void SynthCore::UpdateShapes(Voice& voice, const VoiceFrame& fr) {
   UpdateShape(fr.shape1, voice.wave1, voice.prevWave1, voice.fade1);
@@ -114,20 +97,6 @@ double SynthCore::OscillatorSection(Voice& voice, const VoiceFrame& fr) {
   AdvancePhase(voice.subPhase, 0.5 * inc1);
 
   return MixOscillators(fr, w1, w2, w3, w4, dsp::SinTwoPi(voice.subPhase), RingAmount(voice, fr));
-}
-
-double SynthCore::MixOscillators(const VoiceFrame& fr, double w1, double w2, double w3, double w4, double sub,
-                                 double r) {
-  // 14. Oscillators with their layers.
-  const double f = fr.fatMix;
-  const double m1 = (w1 + f * w3) / (1.0 + f);
-  const double m2 = (w2 + f * w4) / (1.0 + f);
-
-  // 15-16. Sub oscillator one octave below oscillator 1, and the level mix.
-  const double mix = kLevelScale * (fr.osc1Level * m1 + fr.osc2Level * m2) + fr.subLevel * sub;
-
-  // 17. Ring.
-  return (1.0 - r) * mix + r * m1 * m2;
 }
 
 }  // namespace vrelbazzit

@@ -2,6 +2,8 @@
 // per-sample driver.
 #include "SynthCore.h"
 
+#include "VoiceSteps.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -23,10 +25,6 @@ constexpr double kEchoLineSeconds = 7.0;   // longest echo: 2 beats at 30 BPM x 
 constexpr double kWidthLineSeconds = 0.1;  // longest width tap: 11 ms + 2.8 ms x 1.35
 constexpr double kSmoothingSeconds = 0.005;
 constexpr double kDeclickSeconds = 0.003;  // a reset voice's last value fades out over 3 ms
-constexpr double kDeclickFloor = 1e-9;     // below this an offset is set to exactly 0
-// The poly level is set to its target once this close to it, so a single voice
-// is again divided by exactly 1.
-constexpr double kLevelSettle = 1e-12;
 // The width taps and the echo wobble turn at these fractions of the LFO's rate.
 constexpr double kWidthRatio1 = 0.64, kWidthRatio2 = 0.57, kWobbleRatio = 0.7;
 constexpr double kShapeFadeSeconds = 0.008;  // a wave-shape change crossfades over 8 ms
@@ -364,32 +362,6 @@ double SynthCore::VoiceSample(int i) {
   }
 
   return MixDown(sum, count);
-}
-
-double SynthCore::MixDown(double sum, int count) {
-  const double c = mSmoothCoef;
-  // Declick: what a reset voice last gave fades out over 3 ms instead of
-  // vanishing in one sample.
-  if (mDeclicking) {
-    mDeclicking = false;
-    for (double& offset : declickOffset) {
-      if (offset == 0.0) continue;
-      sum += offset;
-      offset *= mDeclickDecay;
-      if (std::fabs(offset) < kDeclickFloor) offset = 0.0;
-      else mDeclicking = true;
-    }
-  }
-
-  // Several voices are summed with count^0.25, so chords stay even in level;
-  // the divisor glides, so held notes keep their level when the count changes.
-  const double levelTarget = voiceMode == kPoly && count >= 2 ? mPolyNorm[count] : 1.0;
-  if (polyLevel != levelTarget) {
-    polyLevel += c * (levelTarget - polyLevel);
-    if (std::fabs(levelTarget - polyLevel) < kLevelSettle) polyLevel = levelTarget;
-  }
-  if (polyLevel != 1.0) sum /= polyLevel;
-  return sum;
 }
 
 }  // namespace vrelbazzit

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "SynthCore.h"
+#include "VoiceSteps.h"
 #include "dsp/FastMath.h"
 #include "dsp/Math.h"
 #include "dsp/Oscillator.h"

@@ -5,6 +5,7 @@
 
 #include "SynthCore.h"
 #include "VoiceLanes.h"
+#include "VoiceSteps.h"
 #include "dsp/Envelope.h"
 #include "dsp/FastMath.h"
 #include "dsp/Math.h"
@@ -12,10 +13,6 @@
 namespace vrelbazzit {
 
 using dsp::Clamp;
-
-namespace {
-constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every 16 samples
-}  // namespace
 
 SynthCore::VoiceFrame SynthCore::MakeVoiceFrame(double lfo, double age, double motion) {
   VoiceFrame fr;
@@ -100,13 +97,6 @@ void SynthCore::TuneBlock(int m) {
   mKernels->exp2(b.tune2, b.tune2, padded);
 }
 
-void SynthCore::BlockFrameSample(VoiceFrame& fr, int i) {
-  const Block& b = mBlock;
-  fr.lfo = b.lfo[i];
-  fr.tuneFactor1 = 440.0 * b.tune1[i] * mInvRate;
-  fr.tuneFactor2 = 440.0 * b.tune2[i] * mInvRate;
-}
-
 double SynthCore::RenderVoice(Voice& voice, double lfo, double age, double motion) {
   return RenderVoice(voice, MakeVoiceFrame(lfo, age, motion));
 }
@@ -114,12 +104,6 @@ double SynthCore::RenderVoice(Voice& voice, double lfo, double age, double motio
 double SynthCore::RenderVoice(Voice& voice, const VoiceFrame& fr) {
   StepEnvelopes(voice, fr);
   return RenderVoiceBody(voice, fr);
-}
-
-void SynthCore::StepEnvelopes(Voice& voice, const VoiceFrame& fr) {
-  // 1-2. Envelopes.
-  dsp::EnvelopeStep(voice.active, voice.ampGate, voice.ampStage, voice.ampLevel, fr.amp);
-  dsp::EnvelopeStep(voice.active, voice.filterGate, voice.filterStage, voice.filterLevel, fr.filter);
 }
 
 double SynthCore::RenderVoiceBody(Voice& voice, const VoiceFrame& fr) {
@@ -139,40 +123,6 @@ double SynthCore::RenderVoiceBody(Voice& voice, const VoiceFrame& fr) {
   // 8. Post-filter saturation, bypassed exactly while v is 0.
   const double v = fr.warmth;
   return VoiceOutput(voice, fr, lp, v != 0.0 ? dsp::Tanh(SaturationInput(fr, lp)) : 0.0);
-}
-
-double SynthCore::FuzzInput(const VoiceFrame& fr, double osc) {
-  // Asymmetric fuzz.
-  return (osc + 0.14 * fr.fuzz * osc * osc) * fr.fuzzDrive;
-}
-
-double SynthCore::DriveInput(Voice& voice, const VoiceFrame& fr, double amp, double osc, double fuzzTanh) const {
-  // Warmth lowers the drive and blends in a 4800 Hz low-passed copy.
-  const double u = fr.fuzz;
-  const double v = fr.warmth;
-  const double shaped = fuzzTanh / fr.fuzzNorm;
-  voice.fuzzLowpass = dsp::FlushTiny(voice.fuzzLowpass + mFuzzLowpassCoef * (shaped - voice.fuzzLowpass));
-  const double warm = shaped + 0.7 * v * (voice.fuzzLowpass - shaped);
-  const double p = (1.0 - u) * osc + u * warm;
-  return fr.bodyDrive * amp * (0.45 + 0.55 * voice.velocity) * p;
-}
-
-double SynthCore::FilterVoice(Voice& voice, double y) {
-  const double h = y - voice.highpass.Process(y).lp;
-  return voice.lowpass.Process(h).lp;
-}
-
-double SynthCore::SaturationInput(const VoiceFrame& fr, double lp) { return (1.0 + 1.8 * fr.warmth) * lp; }
-
-double SynthCore::VoiceOutput(Voice& voice, const VoiceFrame& fr, double lp, double saturationTanh) const {
-  const double v = fr.warmth;
-  double q = lp;
-  if (v != 0.0) {
-    const double m = 1.0 + 1.8 * v;
-    q = lp + v * ((saturationTanh / m) * (1.0 + 0.7 * v) - lp);
-  }
-  voice.outputLowpass = dsp::FlushTiny(voice.outputLowpass + mFuzzLowpassCoef * (q - voice.outputLowpass));
-  return q + 0.6 * v * (voice.outputLowpass - q);
 }
 
 void SynthCore::SetSharedLanes(const VoiceFrame& fr) {
@@ -257,13 +207,6 @@ double SynthCore::ScatterVoice(Voice& voice, int lane) const {
   voice.highpass.ic1 = l.hpIc1[i];
   voice.highpass.ic2 = l.hpIc2[i];
   return l.out[i];
-}
-
-bool SynthCore::FilterDesignDue(Voice& voice) {
-  const int before = voice.filterCountdown--;
-  if (before >= 2) return false;
-  voice.filterCountdown = kFilterUpdateInterval;
-  return true;
 }
 
 bool SynthCore::VoiceAtRest(const Voice& v) {
