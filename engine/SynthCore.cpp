@@ -104,7 +104,7 @@ void SynthCore::UpdateRateConstants() {
   if (mAgeReload < 2) mAgeReload = 1;
   for (dsp::Memo* m : {&mAttackCoef, &mAmpDecayCoef, &mReleaseCoef, &mFilterAttackCoef, &mFilterDecayCoef,
                        &mFilterReleaseCoef, &mGlideCoef, &mLfoRate, &mBodyBoost, &mFatRatio, &mFatRatioDown, &mBankFocus,
-                       &mLfoStep, &mDriftStep[0], &mDriftStep[1]})
+                       &mLfoStep, &mDriftStep[0], &mDriftStep[1], &mHighPassFor})
     m->Clear();
 }
 

@@ -314,6 +314,9 @@ private:
   dsp::Memo mBankFocus, mColorFocus, mShiftRatio;
   dsp::Memo mLfoStep, mDriftStep[2];  // phase increments: rate / sample rate
   dsp::Memo mOutputDrive;              // the output stage's drive, from the smoothed fuzz
+  dsp::Memo mCutoffPow;                // 350^cutoff of the voice low-pass
+  dsp::Memo mHighPassFor;              // the high-pass parameter mHighPassDesign was made for
+  dsp::Svf mHighPassDesign;
   double mBankWeights[kNumBands] = {};
 
   // Exact-zero skips. Only Tick and SetSampleRate write the bank states and
