@@ -168,16 +168,15 @@ void SynthCore::OutputBlock(int n, double age, double* outLeft, double* outRight
   }
 }
 
-// Echo times, free or synced, gliding with 40 ms.
-void SynthCore::AdvanceEchoTimes() {
+// The echo times' targets, free or synced; the times glide to them with 40 ms.
+void SynthCore::EchoTargets(double& left, double& right) const {
   const int sync = dsp::NearestInt(5.0 * params[kSpaceSync]);
-  double targetLeft = kFreeEchoLeft, targetRight = kFreeEchoRight;
+  left = kFreeEchoLeft;
+  right = kFreeEchoRight;
   if (sync > 0) {
-    targetLeft = EchoSyncBeats(sync) * 60.0 / tempo;
-    targetRight = kSyncedRightPerLeft * targetLeft;
+    left = EchoSyncBeats(sync) * 60.0 / tempo;
+    right = kSyncedRightPerLeft * left;
   }
-  spaceTimes[0] += mEchoTimeCoef * (targetLeft - spaceTimes[0]);
-  spaceTimes[1] += mEchoTimeCoef * (targetRight - spaceTimes[1]);
 }
 
 // The output stage of one side: more fuzz, less output drive.

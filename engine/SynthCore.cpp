@@ -237,6 +237,8 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
   const double step = mLfoStep.Get(rate, [s](double r) { return r / s; });
   const double driftStep0 = mDriftStep[0].Get(driftRate[0], [s](double r) { return r / s; });
   const double driftStep1 = mDriftStep[1].Get(driftRate[1], [s](double r) { return r / s; });
+  double echoTargetLeft, echoTargetRight;
+  EchoTargets(echoTargetLeft, echoTargetRight);
   for (int i = 0; i < m; ++i) {
     // Age random walk: a new target every 0.12 s, followed with 0.22 s.
     const int before = ageCountdown--;
@@ -264,7 +266,9 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
     b.width2[i] = widthPhase2;
     b.wobble[i] = wobblePhase;
 
-    AdvanceEchoTimes();
+    // The echo times glide to their targets with 40 ms.
+    spaceTimes[0] += mEchoTimeCoef * (echoTargetLeft - spaceTimes[0]);
+    spaceTimes[1] += mEchoTimeCoef * (echoTargetRight - spaceTimes[1]);
     b.echoLeft[i] = spaceTimes[0];
     b.echoRight[i] = spaceTimes[1];
   }

@@ -209,7 +209,7 @@ private:
     dsp::Svf lowpass[kBlock / 16 + 2], highpass[kBlock / 16 + 2];
   };
   void OutputBlock(int n, double age, double* left, double* right);
-  void AdvanceEchoTimes();
+  void EchoTargets(double& left, double& right) const;
   double OutputDrive();
   // Everything a voice's sample needs that is the same for every voice.
   struct VoiceFrame {
