@@ -470,7 +470,8 @@ constexpr const char* kProjectSoundLabel = "Project sound";
 
 Patch VrelBazzit::CapturePatch() const {
   Patch patch{};
-  for (int i = 0; i < kNumParams; ++i) patch[static_cast<std::size_t>(i)] = GetParam(i)->Value();
+  for (int i = 0; i < kNumParams; ++i)
+    if (const fw::IParam* param = GetParam(i)) patch[static_cast<std::size_t>(i)] = param->Value();
   return patch;
 }
 
@@ -490,7 +491,8 @@ void VrelBazzit::ApplyPatch(const Patch& patch, const std::string& label) {
       NotifyParamChange(i);
     }
   }
-  for (int i = 0; i < kNumParams; ++i) SendParameterValueFromDelegate(i, GetParam(i)->GetNormalized(), true);
+  for (int i = 0; i < kNumParams; ++i)
+    if (const fw::IParam* param = GetParam(i)) SendParameterValueFromDelegate(i, param->GetNormalized(), true);
   mApplyingPatch = false;
   mPatchLabel = label;
   RefreshPatchLabel();
@@ -559,7 +561,8 @@ void VrelBazzit::OnRestoreState() {
   mABReady = false;
   mActiveSlot = 0;
   RefreshPatchLabel();
-  for (int i = 0; i < kNumParams; ++i) SendParameterValueFromDelegate(i, GetParam(i)->GetNormalized(), true);
+  for (int i = 0; i < kNumParams; ++i)
+    if (const fw::IParam* param = GetParam(i)) SendParameterValueFromDelegate(i, param->GetNormalized(), true);
 }
 
 }  // namespace vrelbazzit
