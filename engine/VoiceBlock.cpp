@@ -37,7 +37,9 @@ void SynthCore::SingleVoiceBlock(int m) {
   // and the sub oscillator, and the filter designs that fall in the block.
   // The designs change the filters' coefficients on their samples: the block
   // starts from the present ones and takes each design on its sample below.
+  // Without Vrel Bite oscillator 2 and its layer advance here too.
   const dsp::Svf lowpassAtStart = v.lowpass, highpassAtStart = v.highpass;
+  const bool bites = fr.biteDepth != 0.0;
   int designs = 0;
   for (int i = 0; i < m; ++i) {
     ageDrift = b.ageDrift[i];
@@ -61,6 +63,12 @@ void SynthCore::SingleVoiceBlock(int m) {
       AdvancePhase(v.subPhase, 0.5 * inc1);
       s.sub[i] = v.subPhase;
       s.amp[i] = v.ampLevel;
+      if (!bites) {
+        s.t2[i] = v.phase2;
+        s.t4[i] = v.layerPhase2;
+        AdvancePhase(v.phase2, inc2);
+        AdvancePhase(v.layerPhase2, s.dt4[i]);
+      }
     }
     if (FilterDesignDue(v)) {
       DesignVoiceFilters(v, fr);
@@ -76,25 +84,20 @@ void SynthCore::SingleVoiceBlock(int m) {
   mKernels->waves(s.t3, s.dt3, s.w3, padded, fr.shape1, fr.pulse1, fr.width, fr.fine1);
 
   // 3. Vrel Bite: oscillator 1 bends oscillator 2 and its layer by up to 0.65 octave.
-  const bool bites = fr.biteDepth != 0.0;
   if (bites) {
     for (int i = 0; i < m; ++i) s.x[i] = s.sounding[i] ? dsp::Clamp(s.w1[i], -1.0, 1.0) * fr.biteDepth : 0.0;
     mKernels->exp2(s.x, s.x, padded);
-  }
-  for (int i = 0; i < m; ++i) {
-    if (!s.sounding[i]) continue;
-    double inc2b = s.dt2[i];
-    double layerInc2 = s.dt4[i];
-    if (bites) {
-      inc2b = LimitIncrement(inc2b * s.x[i]);
-      layerInc2 = LimitIncrement(layerInc2 * s.x[i]);
+    for (int i = 0; i < m; ++i) {
+      if (!s.sounding[i]) continue;
+      const double inc2b = LimitIncrement(s.dt2[i] * s.x[i]);
+      const double layerInc2 = LimitIncrement(s.dt4[i] * s.x[i]);
+      s.t2[i] = v.phase2;
+      s.dt2[i] = inc2b;
+      s.t4[i] = v.layerPhase2;
+      s.dt4[i] = layerInc2;
+      AdvancePhase(v.phase2, inc2b);
+      AdvancePhase(v.layerPhase2, layerInc2);
     }
-    s.t2[i] = v.phase2;
-    s.dt2[i] = inc2b;
-    s.t4[i] = v.layerPhase2;
-    s.dt4[i] = layerInc2;
-    AdvancePhase(v.phase2, inc2b);
-    AdvancePhase(v.layerPhase2, layerInc2);
   }
 
   // 4. Oscillator 2, its layer and the sub oscillator.
@@ -117,13 +120,16 @@ void SynthCore::SingleVoiceBlock(int m) {
   }
   mKernels->tanh(s.x, s.x, padded);
 
-  // 7. The filters, each design taken on its sample.
+  // 7. The filters, each design taken on its sample, then the post-filter
+  // saturation, bypassed exactly while Warmth's term is 0, and the voice's
+  // output. Without the saturation the output low-pass runs beside the filters.
   v.lowpass.a1 = lowpassAtStart.a1;
   v.lowpass.a2 = lowpassAtStart.a2;
   v.lowpass.a3 = lowpassAtStart.a3;
   v.highpass.a1 = highpassAtStart.a1;
   v.highpass.a2 = highpassAtStart.a2;
   v.highpass.a3 = highpassAtStart.a3;
+  const bool saturates = fr.warmth != 0.0;
   for (int i = 0, next = 0; i < m; ++i) {
     if (next < designs && s.designAt[next] == i) {
       v.lowpass.a1 = s.lowpass[next].a1;
@@ -135,18 +141,18 @@ void SynthCore::SingleVoiceBlock(int m) {
       ++next;
     }
     s.lp[i] = FilterVoice(v, s.x[i]);
+    if (!saturates) {
+      voiceOutput[0] = VoiceOutput(v, fr, s.lp[i], 0.0);
+      b.sum[i] = MixDown(voiceOutput[0], 0);
+    }
   }
-
-  // 8. Post-filter saturation, bypassed exactly while Warmth's term is 0, and
-  // the voice's output.
-  const bool saturates = fr.warmth != 0.0;
   if (saturates) {
     for (int i = 0; i < m; ++i) s.x[i] = SaturationInput(fr, s.lp[i]);
     mKernels->tanh(s.x, s.x, padded);
-  }
-  for (int i = 0; i < m; ++i) {
-    voiceOutput[0] = VoiceOutput(v, fr, s.lp[i], saturates ? s.x[i] : 0.0);
-    b.sum[i] = MixDown(voiceOutput[0], 0);
+    for (int i = 0; i < m; ++i) {
+      voiceOutput[0] = VoiceOutput(v, fr, s.lp[i], s.x[i]);
+      b.sum[i] = MixDown(voiceOutput[0], 0);
+    }
   }
 }
 
