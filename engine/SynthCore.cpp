@@ -61,6 +61,11 @@ void Smooth(double& x, double target, double c) {
   x = dsp::FlushTiny(x + c * (target - x));
 }
 
+// A Poly voice is rendered while its key is held or its amplitude still sounds.
+bool PolyVoiceRenders(const SynthCore::Voice& v) {
+  return v.note1 >= 0 && (v.active || v.ampLevel > SynthCore::kSilentLevel);
+}
+
 bool IsGainControl(int index) {
   switch (index) {
     case kAmpLevel: case kOsc1Level: case kOsc2Level: case kRing: case kBankMix: case kSpace: return true;
@@ -290,7 +295,7 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
     mKernels->sinTwoPi(b.drift1, b.drift1, padded);
     FillVoiceFrame(mFrame, age, motion);
   }
-  for (int i = 0; i < m; ++i) b.sum[i] = VoiceSample(i);
+  RenderVoices(m);
 
   // 7. Output chain.
   OutputBlock(m, age, outLeft, outRight);
@@ -299,7 +304,6 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
 
 double SynthCore::VoiceSample(int i) {
   const Block& b = mBlock;
-  const double c = mSmoothCoef;
   ageDrift = b.ageDrift[i];  // the voices' frame and filter designs read the walk as of this sample
   VoiceFrame& frame = mFrame;
   auto frameNow = [&]() -> const VoiceFrame& {
@@ -313,9 +317,8 @@ double SynthCore::VoiceSample(int i) {
   if (voiceMode == kPoly) {
     // With a lanes kernel, the sounding voices are rendered together; the
     // others, and every voice without one, one by one.
-    auto renders = [](const Voice& v) { return v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel); };
     int toRender = 0;
-    for (int k = 1; k < kNumVoices; ++k) toRender += renders(voices[k]) ? 1 : 0;
+    for (int k = 1; k < kNumVoices; ++k) toRender += PolyVoiceRenders(voices[k]) ? 1 : 0;
     // One voice alone is quicker on its own than in a vector of four lanes.
     const bool useLanes = mKernels->voiceLanes && toRender >= 2;
     bool haveFrame = false;
@@ -324,7 +327,7 @@ double SynthCore::VoiceSample(int i) {
     mLanes.count = 0;
     for (int k = 1; k < kNumVoices; ++k) {
       Voice& v = voices[k];
-      if (renders(v)) {
+      if (PolyVoiceRenders(v)) {
         if (!haveFrame) {
           frameNow();
           haveFrame = true;
@@ -344,7 +347,9 @@ double SynthCore::VoiceSample(int i) {
     }
     if (mLanes.count > 0) {
       SetSharedLanes(frame);
-      PadLanes();
+      mLanes.samples = 1;
+      mLanes.designCount = 0;
+      PadLanes(1);
       mKernels->voiceLanes(mLanes);
       for (int lane = 0; lane < mLanes.count; ++lane)
         voiceOutput[laneVoice[lane]] = ScatterVoice(voices[laneVoice[lane]], lane);
@@ -363,7 +368,11 @@ double SynthCore::VoiceSample(int i) {
     }
     sum = voiceOutput[0];
   }
+  return FinishVoiceSum(sum, count);
+}
 
+double SynthCore::FinishVoiceSum(double sum, int count) {
+  const double c = mSmoothCoef;
   // Declick: what a reset voice last gave fades out over 3 ms instead of
   // vanishing in one sample.
   if (mDeclicking) {
@@ -386,6 +395,115 @@ double SynthCore::VoiceSample(int i) {
   }
   if (polyLevel != 1.0) sum /= polyLevel;
   return sum;
+}
+
+void SynthCore::RenderVoices(int m) {
+  // In Poly with a lanes kernel, the sounding voices stay in lanes for runs of
+  // samples. A sample at which one of them falls silent goes voice by voice,
+  // and so does the rest of a block in which no run can start (fewer than two
+  // voices, a shape crossfading, a voice silent while its key is held).
+  bool tryLanes = voiceMode == kPoly && mKernels->voiceLanes != nullptr;
+  for (int i = 0; i < m;) {
+    if (tryLanes) {
+      const int done = PolyLanesRun(i, m);
+      if (done == 0) tryLanes = false;
+      i += done;
+      if (i == m) break;
+    }
+    mBlock.sum[i] = VoiceSample(i);
+    ++i;
+  }
+}
+
+int SynthCore::PolyLanesRun(int first, int end) {
+  constexpr int kLanes = VoiceLanes::kLanes;
+  const Block& b = mBlock;
+  VoiceFrame& frame = mFrame;
+  VoiceLanes& l = mLanes;
+
+  // The voices that render, in slot order; each must keep its shapes.
+  int laneVoice[kLanes] = {};
+  int count = 0;
+  for (int k = 1; k < kNumVoices; ++k) {
+    const Voice& v = voices[k];
+    if (!PolyVoiceRenders(v)) continue;
+    if (v.wave1 != frame.shape1 || v.wave2 != frame.shape2 || v.fade1 < 1.0 || v.fade2 < 1.0) return 0;
+    laneVoice[count++] = k;
+  }
+  if (count < 2) return 0;
+
+  l.count = count;
+  l.designCount = 0;
+  SetSharedLanes(frame);
+  l.ring = RingAmount(voices[laneVoice[0]], frame);
+  for (int lane = 0; lane < count; ++lane) GatherLaneStates(voices[laneVoice[lane]], lane);
+
+  // What moves from sample to sample: the tuning, the envelopes, the glide and
+  // the filter designs. The run ends before a sample at which a voice's
+  // amplitude falls silent; that sample's envelope steps are taken back.
+  struct Envelopes {
+    bool ampGate, filterGate;
+    int ampStage, filterStage;
+    double ampLevel, filterLevel;
+  };
+  const int limit = std::min(end - first, VoiceLanes::kSamples);
+  int n = 0;
+  for (; n < limit; ++n) {
+    const int i = first + n;
+    ageDrift = b.ageDrift[i];
+    driftValue[0] = b.drift0[i];
+    driftValue[1] = b.drift1[i];
+    FrameSample(frame, b.lfo[i]);
+    Envelopes before[kLanes];
+    bool sounding = true;
+    for (int lane = 0; lane < count; ++lane) {
+      Voice& v = voices[laneVoice[lane]];
+      before[lane] = {v.ampGate, v.filterGate, v.ampStage, v.filterStage, v.ampLevel, v.filterLevel};
+      StepEnvelopes(v, frame);
+      sounding &= v.ampLevel > kSilentLevel;
+    }
+    if (!sounding) {
+      for (int lane = 0; lane < count; ++lane) {
+        Voice& v = voices[laneVoice[lane]];
+        const Envelopes& e = before[lane];
+        v.ampGate = e.ampGate;
+        v.filterGate = e.filterGate;
+        v.ampStage = e.ampStage;
+        v.filterStage = e.filterStage;
+        v.ampLevel = e.ampLevel;
+        v.filterLevel = e.filterLevel;
+      }
+      break;
+    }
+    for (int lane = 0; lane < count; ++lane) {
+      Voice& v = voices[laneVoice[lane]];
+      const int at = n * kLanes + lane;
+      OscillatorIncrements(v, frame, l.inc1[at], l.inc2[at]);
+      l.ampLevel[at] = v.ampLevel;
+      if (FilterDesignDue(v)) {
+        DesignVoiceFilters(v, frame);
+        l.designs[l.designCount++] = {n,
+                                      lane,
+                                      {v.lowpass.a1, v.lowpass.a2, v.lowpass.a3},
+                                      {v.highpass.a1, v.highpass.a2, v.highpass.a3}};
+      }
+    }
+  }
+  if (n == 0) return 0;
+
+  l.samples = n;
+  PadLanes(n);
+  mKernels->voiceLanes(l);
+  for (int lane = 0; lane < count; ++lane)
+    voiceOutput[laneVoice[lane]] = ScatterVoice(voices[laneVoice[lane]], lane);
+
+  // The sum in slot order, as the voice-by-voice path adds it.
+  for (int s = 0; s < n; ++s) {
+    double sum = 0.0;
+    for (int lane = 0; lane < count; ++lane) sum += l.out[s * kLanes + lane];
+    mBlock.sum[first + s] = FinishVoiceSum(sum, count);
+  }
+  return n;
 }
 
 }  // namespace vrelbazzit

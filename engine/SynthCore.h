@@ -188,8 +188,16 @@ private:
   int RenderBlock(double* left, double* right, int n);
   // One step of the smoothed controls; false when no value changed.
   bool SmoothControls();
+  // The voices' sums of the block's m samples, into the block's sum.
+  void RenderVoices(int m);
   // The voices' sum of sample i of the block.
   double VoiceSample(int i);
+  // Poly voices in lanes from sample first of the block on, for as many
+  // samples as they all keep sounding (up to end); their sums into the block's
+  // sum. Returns the samples rendered: 0 when no run can start here.
+  int PolyLanesRun(int first, int end);
+  // The declick and the poly level applied to one sample's voice sum of count voices.
+  double FinishVoiceSum(double sum, int count);
   void OutputBlock(int n, double age, double* left, double* right);
   void AdvanceEchoTimes();
   double OutputDrive();
@@ -227,7 +235,10 @@ private:
   // returns the voice's sample.
   void SetSharedLanes(const VoiceFrame& frame);
   bool GatherVoice(Voice& voice, const VoiceFrame& frame, int lane);
-  void PadLanes();
+  // A voice's states into a lane, for every sample of a run.
+  void GatherLaneStates(const Voice& voice, int lane);
+  // Copies lane 0 into the unused lanes, for the run's first samples.
+  void PadLanes(int samples);
   double ScatterVoice(Voice& voice, int lane) const;
   void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame);
   // Counts a voice's filter countdown down one sample; true when the filters

@@ -166,13 +166,20 @@ bool SynthCore::GatherVoice(Voice& voice, const VoiceFrame& fr, int lane) {
   OscillatorIncrements(voice, fr, l.inc1[i], l.inc2[i]);
   l.ring = RingAmount(voice, fr);
   if (FilterDesignDue(voice)) DesignVoiceFilters(voice, fr);
+  l.ampLevel[i] = voice.ampLevel;
+  GatherLaneStates(voice, lane);
+  return true;
+}
+
+void SynthCore::GatherLaneStates(const Voice& voice, int lane) {
+  VoiceLanes& l = mLanes;
+  const auto i = static_cast<size_t>(lane);
+  l.velocity[i] = voice.velocity;
   l.phase1[i] = voice.phase1;
   l.phase2[i] = voice.phase2;
   l.layerPhase1[i] = voice.layerPhase1;
   l.layerPhase2[i] = voice.layerPhase2;
   l.subPhase[i] = voice.subPhase;
-  l.ampLevel[i] = voice.ampLevel;
-  l.velocity[i] = voice.velocity;
   l.fuzzLowpass[i] = voice.fuzzLowpass;
   l.outputLowpass[i] = voice.outputLowpass;
   l.lpA1[i] = voice.lowpass.a1;
@@ -185,16 +192,18 @@ bool SynthCore::GatherVoice(Voice& voice, const VoiceFrame& fr, int lane) {
   l.hpA3[i] = voice.highpass.a3;
   l.hpIc1[i] = voice.highpass.ic1;
   l.hpIc2[i] = voice.highpass.ic2;
-  return true;
 }
 
-void SynthCore::PadLanes() {
+void SynthCore::PadLanes(int samples) {
   VoiceLanes& l = mLanes;
-  for (int i = l.count; i < VoiceLanes::kLanes; ++i) {
-    for (double* a : {l.inc1, l.inc2, l.phase1, l.phase2, l.layerPhase1, l.layerPhase2, l.subPhase, l.ampLevel,
-                      l.velocity, l.fuzzLowpass, l.outputLowpass, l.lpA1, l.lpA2, l.lpA3, l.lpIc1, l.lpIc2, l.hpA1,
-                      l.hpA2, l.hpA3, l.hpIc1, l.hpIc2})
+  constexpr int kLanes = VoiceLanes::kLanes;
+  for (int i = l.count; i < kLanes; ++i) {
+    for (double* a : {l.velocity, l.phase1, l.phase2, l.layerPhase1, l.layerPhase2, l.subPhase, l.fuzzLowpass,
+                      l.outputLowpass, l.lpA1, l.lpA2, l.lpA3, l.lpIc1, l.lpIc2, l.hpA1, l.hpA2, l.hpA3, l.hpIc1,
+                      l.hpIc2})
       a[i] = a[0];
+    for (int s = 0; s < samples; ++s)
+      for (double* a : {l.inc1, l.inc2, l.ampLevel}) a[s * kLanes + i] = a[s * kLanes];
   }
 }
 
@@ -212,7 +221,7 @@ double SynthCore::ScatterVoice(Voice& voice, int lane) const {
   voice.lowpass.ic2 = l.lpIc2[i];
   voice.highpass.ic1 = l.hpIc1[i];
   voice.highpass.ic2 = l.hpIc2[i];
-  return l.out[i];
+  return l.out[static_cast<size_t>((l.samples - 1) * VoiceLanes::kLanes + lane)];
 }
 
 bool SynthCore::FilterDesignDue(Voice& voice) {

@@ -236,96 +236,143 @@ HWY_INLINE V Wave(D d, V t, V dt, double pulse, double width, int shape, bool fi
 }
 
 // One step of a trapezoidal state-variable filter in every lane; the low-pass output.
-HWY_INLINE V SvfLowpass(D d, V x, const double* a1p, const double* a2p, const double* a3p, double* ic1p,
-                        double* ic2p) {
-  const V a1 = hn::Load(d, a1p), a2 = hn::Load(d, a2p), a3 = hn::Load(d, a3p);
-  const V ic1 = hn::Load(d, ic1p), ic2 = hn::Load(d, ic2p);
+HWY_INLINE V SvfLowpass(D d, V x, V a1, V a2, V a3, V& ic1, V& ic2) {
   const V two = hn::Set(d, 2.0);
   const V e = hn::Sub(x, ic2);
   const V bp = hn::Add(hn::Mul(a1, ic1), hn::Mul(a2, e));
   const V lp = hn::Add(hn::Add(ic2, hn::Mul(a2, ic1)), hn::Mul(a3, e));
-  hn::Store(FlushTiny(d, hn::Sub(hn::Mul(two, bp), ic1)), d, ic1p);
-  hn::Store(FlushTiny(d, hn::Sub(hn::Mul(two, lp), ic2)), d, ic2p);
+  ic1 = FlushTiny(d, hn::Sub(hn::Mul(two, bp), ic1));
+  ic2 = FlushTiny(d, hn::Sub(hn::Mul(two, lp), ic2));
   return lp;
 }
 
+// The voices in lanes over the run's samples. The states stay in vectors from
+// the first sample to the last; a filter design takes effect on its sample.
 void RenderVoiceLanes(VoiceLanes& l) {
   const D d;
   static_assert(VoiceLanes::kLanes == 4, "one vector of four lanes, or two of two");
+  constexpr int kLanes = VoiceLanes::kLanes;
   const int lanes = static_cast<int>(hn::Lanes(d));
-  for (int base = 0; base < VoiceLanes::kLanes; base += lanes) {
-    const V one = hn::Set(d, 1.0);
-    const V inc1 = hn::Load(d, l.inc1 + base);
-    const V inc2 = hn::Load(d, l.inc2 + base);
-    const V phase1 = hn::Load(d, l.phase1 + base), phase2 = hn::Load(d, l.phase2 + base);
-    const V layer1 = hn::Load(d, l.layerPhase1 + base), layer2 = hn::Load(d, l.layerPhase2 + base);
-
-    // Fat layers, oscillator 1 and its layer.
-    const V layerInc1 = AtMost(d, hn::Mul(inc1, hn::Set(d, l.layerDown)), 0.45);
-    V layerInc2 = AtMost(d, hn::Mul(inc2, hn::Set(d, l.layerUp)), 0.45);
-    const V w1 = Wave(d, phase1, inc1, l.pulse1, l.width, l.shape1, l.fine1);
-    const V w3 = Wave(d, layer1, layerInc1, l.pulse1, l.width, l.shape1, l.fine1);
-
-    // Vrel Bite: the library's exp2 in every lane, as the plain path calls it.
-    V inc2b = inc2;
-    if (l.biteDepth != 0.0) {
-      alignas(32) double w[4], bend[4];
-      hn::Store(w1, d, w);
-      for (int i = 0; i < lanes; ++i) {
-        const double c = w[i] < -1.0 ? -1.0 : (w[i] > 1.0 ? 1.0 : w[i]);
-        bend[i] = std::exp2(c * l.biteDepth);
-      }
-      const V b = hn::Load(d, bend);
-      inc2b = AtMost(d, hn::Mul(inc2, b), 0.45);
-      layerInc2 = AtMost(d, hn::Mul(layerInc2, b), 0.45);
-    }
-    const V w2 = Wave(d, phase2, inc2b, l.pulse2, l.width, l.shape2, l.fine2);
-    const V w4 = Wave(d, layer2, layerInc2, l.pulse2, l.width, l.shape2, l.fine2);
-
-    hn::Store(AdvancePhase(d, phase1, inc1), d, l.phase1 + base);
-    hn::Store(AdvancePhase(d, phase2, inc2b), d, l.phase2 + base);
-    hn::Store(AdvancePhase(d, layer1, layerInc1), d, l.layerPhase1 + base);
-    hn::Store(AdvancePhase(d, layer2, layerInc2), d, l.layerPhase2 + base);
-    const V sub = AdvancePhase(d, hn::Load(d, l.subPhase + base), hn::Mul(hn::Set(d, 0.5), inc1));
-    hn::Store(sub, d, l.subPhase + base);
-
-    // Layers, sub oscillator, level mix and ring.
-    const V f = hn::Set(d, l.fatMix);
-    const V fatDiv = hn::Add(one, f);
-    const V m1 = hn::Div(hn::Add(w1, hn::Mul(f, w3)), fatDiv);
-    const V m2 = hn::Div(hn::Add(w2, hn::Mul(f, w4)), fatDiv);
-    const V levels = hn::Add(hn::Mul(hn::Set(d, l.osc1Level), m1), hn::Mul(hn::Set(d, l.osc2Level), m2));
-    const V mix = hn::Add(hn::Mul(hn::Set(d, 0.46), levels), hn::Mul(hn::Set(d, l.subLevel), SinTwoPi(d, sub)));
-    const V osc = hn::Add(hn::Mul(hn::Set(d, 1.0 - l.ring), mix), hn::Mul(hn::Mul(hn::Set(d, l.ring), m1), m2));
-
-    // Fuzz and drive.
-    const double u = l.fuzz, v = l.warmth;
-    const V coef = hn::Set(d, l.lowpassCoef);
-    const V bent = hn::Add(osc, hn::Mul(hn::Mul(hn::Set(d, 0.14 * u), osc), osc));
-    const V shaped = hn::Div(Tanh(d, hn::Mul(bent, hn::Set(d, l.fuzzDrive))), hn::Set(d, l.fuzzNorm));
-    const V fl = hn::Load(d, l.fuzzLowpass + base);
-    const V flNew = FlushTiny(d, hn::Add(fl, hn::Mul(coef, hn::Sub(shaped, fl))));
-    hn::Store(flNew, d, l.fuzzLowpass + base);
-    const V warm = hn::Add(shaped, hn::Mul(hn::Set(d, 0.7 * v), hn::Sub(flNew, shaped)));
-    const V p = hn::Add(hn::Mul(hn::Set(d, 1.0 - u), osc), hn::Mul(hn::Set(d, u), warm));
+  const int samples = l.samples;
+  const double u = l.fuzz, v = l.warmth;
+  const V one = hn::Set(d, 1.0);
+  const V coef = hn::Set(d, l.lowpassCoef);
+  const V fatMix = hn::Set(d, l.fatMix);
+  const V fatDiv = hn::Add(one, fatMix);
+  for (int base = 0; base < kLanes; base += lanes) {
+    V phase1 = hn::Load(d, l.phase1 + base), phase2 = hn::Load(d, l.phase2 + base);
+    V layer1 = hn::Load(d, l.layerPhase1 + base), layer2 = hn::Load(d, l.layerPhase2 + base);
+    V subPhase = hn::Load(d, l.subPhase + base);
+    V fl = hn::Load(d, l.fuzzLowpass + base), ol = hn::Load(d, l.outputLowpass + base);
+    V hpIc1 = hn::Load(d, l.hpIc1 + base), hpIc2 = hn::Load(d, l.hpIc2 + base);
+    V lpIc1 = hn::Load(d, l.lpIc1 + base), lpIc2 = hn::Load(d, l.lpIc2 + base);
     const V vel = hn::Add(hn::Set(d, 0.45), hn::Mul(hn::Set(d, 0.55), hn::Load(d, l.velocity + base)));
-    const V gain = hn::Mul(hn::Mul(hn::Set(d, l.bodyDrive), hn::Load(d, l.ampLevel + base)), vel);
-    const V y = Tanh(d, hn::Mul(gain, p));
-
-    // High-pass, resonant low-pass, saturation, output low-pass.
-    const V h = hn::Sub(y, SvfLowpass(d, y, l.hpA1 + base, l.hpA2 + base, l.hpA3 + base, l.hpIc1 + base,
-                                      l.hpIc2 + base));
-    const V lp = SvfLowpass(d, h, l.lpA1 + base, l.lpA2 + base, l.lpA3 + base, l.lpIc1 + base, l.lpIc2 + base);
-    V q = lp;
-    if (v != 0.0) {
-      const double m = 1.0 + 1.8 * v;
-      const V sat = hn::Mul(hn::Div(Tanh(d, hn::Mul(hn::Set(d, m), lp)), hn::Set(d, m)), hn::Set(d, 1.0 + 0.7 * v));
-      q = hn::Add(lp, hn::Mul(hn::Set(d, v), hn::Sub(sat, lp)));
+    // The filter coefficients of these lanes, rewritten by the designs.
+    alignas(32) double coefs[6][kLanes];
+    for (int i = 0; i < lanes; ++i) {
+      coefs[0][i] = l.hpA1[base + i];
+      coefs[1][i] = l.hpA2[base + i];
+      coefs[2][i] = l.hpA3[base + i];
+      coefs[3][i] = l.lpA1[base + i];
+      coefs[4][i] = l.lpA2[base + i];
+      coefs[5][i] = l.lpA3[base + i];
     }
-    const V ol = hn::Load(d, l.outputLowpass + base);
-    const V olNew = FlushTiny(d, hn::Add(ol, hn::Mul(coef, hn::Sub(q, ol))));
-    hn::Store(olNew, d, l.outputLowpass + base);
-    hn::Store(hn::Add(q, hn::Mul(hn::Set(d, 0.6 * v), hn::Sub(olNew, q))), d, l.out + base);
+    V hpA1 = hn::Load(d, coefs[0]), hpA2 = hn::Load(d, coefs[1]), hpA3 = hn::Load(d, coefs[2]);
+    V lpA1 = hn::Load(d, coefs[3]), lpA2 = hn::Load(d, coefs[4]), lpA3 = hn::Load(d, coefs[5]);
+    int design = 0;
+
+    for (int s = 0; s < samples; ++s) {
+      if (design < l.designCount && l.designs[design].sample == s) {
+        for (; design < l.designCount && l.designs[design].sample == s; ++design) {
+          const VoiceLanes::Design& e = l.designs[design];
+          const int i = e.lane - base;
+          if (i < 0 || i >= lanes) continue;
+          for (int k = 0; k < 3; ++k) {
+            coefs[k][i] = e.hp[k];
+            coefs[3 + k][i] = e.lp[k];
+          }
+        }
+        hpA1 = hn::Load(d, coefs[0]);
+        hpA2 = hn::Load(d, coefs[1]);
+        hpA3 = hn::Load(d, coefs[2]);
+        lpA1 = hn::Load(d, coefs[3]);
+        lpA2 = hn::Load(d, coefs[4]);
+        lpA3 = hn::Load(d, coefs[5]);
+      }
+      const int at = s * kLanes + base;
+      const V inc1 = hn::Load(d, l.inc1 + at);
+      const V inc2 = hn::Load(d, l.inc2 + at);
+
+      // Fat layers, oscillator 1 and its layer.
+      const V layerInc1 = AtMost(d, hn::Mul(inc1, hn::Set(d, l.layerDown)), 0.45);
+      V layerInc2 = AtMost(d, hn::Mul(inc2, hn::Set(d, l.layerUp)), 0.45);
+      const V w1 = Wave(d, phase1, inc1, l.pulse1, l.width, l.shape1, l.fine1);
+      const V w3 = Wave(d, layer1, layerInc1, l.pulse1, l.width, l.shape1, l.fine1);
+
+      // Vrel Bite: the library's exp2 in every lane, as the plain path calls it.
+      V inc2b = inc2;
+      if (l.biteDepth != 0.0) {
+        alignas(32) double w[kLanes], bend[kLanes];
+        hn::Store(w1, d, w);
+        for (int i = 0; i < lanes; ++i) {
+          const double c = w[i] < -1.0 ? -1.0 : (w[i] > 1.0 ? 1.0 : w[i]);
+          bend[i] = std::exp2(c * l.biteDepth);
+        }
+        const V b = hn::Load(d, bend);
+        inc2b = AtMost(d, hn::Mul(inc2, b), 0.45);
+        layerInc2 = AtMost(d, hn::Mul(layerInc2, b), 0.45);
+      }
+      const V w2 = Wave(d, phase2, inc2b, l.pulse2, l.width, l.shape2, l.fine2);
+      const V w4 = Wave(d, layer2, layerInc2, l.pulse2, l.width, l.shape2, l.fine2);
+
+      phase1 = AdvancePhase(d, phase1, inc1);
+      phase2 = AdvancePhase(d, phase2, inc2b);
+      layer1 = AdvancePhase(d, layer1, layerInc1);
+      layer2 = AdvancePhase(d, layer2, layerInc2);
+      subPhase = AdvancePhase(d, subPhase, hn::Mul(hn::Set(d, 0.5), inc1));
+
+      // Layers, sub oscillator, level mix and ring.
+      const V m1 = hn::Div(hn::Add(w1, hn::Mul(fatMix, w3)), fatDiv);
+      const V m2 = hn::Div(hn::Add(w2, hn::Mul(fatMix, w4)), fatDiv);
+      const V levels = hn::Add(hn::Mul(hn::Set(d, l.osc1Level), m1), hn::Mul(hn::Set(d, l.osc2Level), m2));
+      const V mix =
+          hn::Add(hn::Mul(hn::Set(d, 0.46), levels), hn::Mul(hn::Set(d, l.subLevel), SinTwoPi(d, subPhase)));
+      const V osc = hn::Add(hn::Mul(hn::Set(d, 1.0 - l.ring), mix), hn::Mul(hn::Mul(hn::Set(d, l.ring), m1), m2));
+
+      // Fuzz and drive.
+      const V bent = hn::Add(osc, hn::Mul(hn::Mul(hn::Set(d, 0.14 * u), osc), osc));
+      const V shaped = hn::Div(Tanh(d, hn::Mul(bent, hn::Set(d, l.fuzzDrive))), hn::Set(d, l.fuzzNorm));
+      fl = FlushTiny(d, hn::Add(fl, hn::Mul(coef, hn::Sub(shaped, fl))));
+      const V warm = hn::Add(shaped, hn::Mul(hn::Set(d, 0.7 * v), hn::Sub(fl, shaped)));
+      const V p = hn::Add(hn::Mul(hn::Set(d, 1.0 - u), osc), hn::Mul(hn::Set(d, u), warm));
+      const V gain = hn::Mul(hn::Mul(hn::Set(d, l.bodyDrive), hn::Load(d, l.ampLevel + at)), vel);
+      const V y = Tanh(d, hn::Mul(gain, p));
+
+      // High-pass, resonant low-pass, saturation, output low-pass.
+      const V h = hn::Sub(y, SvfLowpass(d, y, hpA1, hpA2, hpA3, hpIc1, hpIc2));
+      const V lp = SvfLowpass(d, h, lpA1, lpA2, lpA3, lpIc1, lpIc2);
+      V q = lp;
+      if (v != 0.0) {
+        const double m = 1.0 + 1.8 * v;
+        const V sat =
+            hn::Mul(hn::Div(Tanh(d, hn::Mul(hn::Set(d, m), lp)), hn::Set(d, m)), hn::Set(d, 1.0 + 0.7 * v));
+        q = hn::Add(lp, hn::Mul(hn::Set(d, v), hn::Sub(sat, lp)));
+      }
+      ol = FlushTiny(d, hn::Add(ol, hn::Mul(coef, hn::Sub(q, ol))));
+      hn::Store(hn::Add(q, hn::Mul(hn::Set(d, 0.6 * v), hn::Sub(ol, q))), d, l.out + at);
+    }
+
+    hn::Store(phase1, d, l.phase1 + base);
+    hn::Store(phase2, d, l.phase2 + base);
+    hn::Store(layer1, d, l.layerPhase1 + base);
+    hn::Store(layer2, d, l.layerPhase2 + base);
+    hn::Store(subPhase, d, l.subPhase + base);
+    hn::Store(fl, d, l.fuzzLowpass + base);
+    hn::Store(ol, d, l.outputLowpass + base);
+    hn::Store(hpIc1, d, l.hpIc1 + base);
+    hn::Store(hpIc2, d, l.hpIc2 + base);
+    hn::Store(lpIc1, d, l.lpIc1 + base);
+    hn::Store(lpIc2, d, l.lpIc2 + base);
   }
 }
 

@@ -14,8 +14,9 @@ namespace vrelbazzit::dsp {
 
 struct Kernels {
   const char* name;
-  // Renders the voices in lanes (see VoiceLanes.h) as RenderVoice would after
-  // its envelope step; nullptr: the engine renders voice by voice.
+  // Renders the voices in lanes over a run of samples (see VoiceLanes.h) as
+  // RenderVoice would after each envelope step; nullptr: the engine renders
+  // voice by voice.
   void (*voiceLanes)(VoiceLanes& lanes);
   // SinTwoPi and Tanh over arrays of n values (n a multiple of 4); out may be x.
   void (*sinTwoPi)(const double* x, double* out, int n);
