@@ -15,10 +15,9 @@ using dsp::Clamp;
 using dsp::Partial;
 
 namespace {
-constexpr double kMaxIncrement = 0.45;   // no oscillator runs above 0.45 of the sample rate
 constexpr double kLevelScale = 0.46;
 
-double LimitIncrement(double inc) { return std::min(inc, kMaxIncrement); }
+double PitchRatio(double semis) { return std::exp2(semis * (1.0 / 12)); }
 }  // namespace
 
 double SynthCore::Wave(double t, double dt, double pulse, double width, int shape, bool fine) {
@@ -92,9 +91,19 @@ void SynthCore::OscillatorIncrements(Voice& voice, const VoiceFrame& fr, double&
 
   // 2-4. Increments: 440 x 2^((semitones from A4 + cents / 100) / 12) / rate, the
   // cents part shared by all voices (in the frame).
-  auto ratio = [](double semis) { return std::exp2(semis * (1.0 / 12)); };
-  inc1 = LimitIncrement(voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, ratio) * fr.tuneFactor1);
-  inc2 = LimitIncrement(voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, ratio) * fr.tuneFactor2);
+  inc1 = LimitIncrement(voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, PitchRatio) * fr.tuneFactor1);
+  inc2 = LimitIncrement(voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, PitchRatio) * fr.tuneFactor2);
+}
+
+bool SynthCore::RestingPitchRatios(Voice& voice, const VoiceFrame& fr, double& ratio1, double& ratio2) {
+  // At rest: a glide step would leave both pitches where they are.
+  if (voice.pitch1 < 0.0 || voice.pitch2 < 0.0) return false;
+  if (voice.pitch1 + fr.glide * (voice.note1 - voice.pitch1) != voice.pitch1 ||
+      voice.pitch2 + fr.glide * (voice.note2 - voice.pitch2) != voice.pitch2)
+    return false;
+  ratio1 = voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, PitchRatio);
+  ratio2 = voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, PitchRatio);
+  return true;
 }
 
 void SynthCore::UpdateShapes(Voice& voice, const VoiceFrame& fr) {

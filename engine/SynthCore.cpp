@@ -116,7 +116,7 @@ void SynthCore::UpdateRateConstants() {
   if (mAgeReload < 2) mAgeReload = 1;
   for (dsp::Memo* m : {&mAttackCoef, &mAmpDecayCoef, &mReleaseCoef, &mFilterAttackCoef, &mFilterDecayCoef,
                        &mFilterReleaseCoef, &mGlideCoef, &mLfoRate, &mBodyBoost, &mFatRatio, &mFatRatioDown, &mBankFocus,
-                       &mLfoStep, &mDriftStep[0], &mDriftStep[1]})
+                       &mLfoStep, &mDriftStep[0], &mDriftStep[1], &mHighpassG})
     m->Clear();
 }
 
@@ -417,6 +417,8 @@ void SynthCore::RenderVoices(int m) {
 
 int SynthCore::PolyLanesRun(int first, int end) {
   constexpr int kLanes = VoiceLanes::kLanes;
+  static_assert(kNumVoices - 1 <= kLanes, "every Poly voice has a lane");
+  static_assert(kBlock <= VoiceLanes::kSamples, "a run is at most a block long");
   const Block& b = mBlock;
   VoiceFrame& frame = mFrame;
   VoiceLanes& l = mLanes;
@@ -436,7 +438,14 @@ int SynthCore::PolyLanesRun(int first, int end) {
   l.designCount = 0;
   SetSharedLanes(frame);
   l.ring = RingAmount(voices[laneVoice[0]], frame);
-  for (int lane = 0; lane < count; ++lane) GatherLaneStates(voices[laneVoice[lane]], lane);
+  // A voice whose glide has come to rest keeps its pitch ratios for the run.
+  bool resting[kLanes] = {};
+  double ratio1[kLanes] = {}, ratio2[kLanes] = {};
+  for (int lane = 0; lane < count; ++lane) {
+    Voice& v = voices[laneVoice[lane]];
+    GatherLaneStates(v, lane);
+    resting[lane] = RestingPitchRatios(v, frame, ratio1[lane], ratio2[lane]);
+  }
 
   // What moves from sample to sample: the tuning, the envelopes, the glide and
   // the filter designs. The run ends before a sample at which a voice's
@@ -478,7 +487,12 @@ int SynthCore::PolyLanesRun(int first, int end) {
     for (int lane = 0; lane < count; ++lane) {
       Voice& v = voices[laneVoice[lane]];
       const int at = n * kLanes + lane;
-      OscillatorIncrements(v, frame, l.inc1[at], l.inc2[at]);
+      if (resting[lane]) {
+        l.inc1[at] = LimitIncrement(ratio1[lane] * frame.tuneFactor1);
+        l.inc2[at] = LimitIncrement(ratio2[lane] * frame.tuneFactor2);
+      } else {
+        OscillatorIncrements(v, frame, l.inc1[at], l.inc2[at]);
+      }
       l.ampLevel[at] = v.ampLevel;
       if (FilterDesignDue(v)) {
         DesignVoiceFilters(v, frame);

@@ -5,6 +5,7 @@
 // framework; the plug-in drives it from one thread at a time.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -227,6 +228,11 @@ private:
   void StepEnvelopes(Voice& voice, const VoiceFrame& frame);
   double RenderVoiceBody(Voice& voice, const VoiceFrame& frame);  // after StepEnvelopes
   void OscillatorIncrements(Voice& voice, const VoiceFrame& frame, double& inc1, double& inc2);
+  // The pitch ratios (2^(semitones / 12)) of a voice whose glide has come to
+  // rest, which then hold while the block's frame holds; false while it glides.
+  bool RestingPitchRatios(Voice& voice, const VoiceFrame& frame, double& ratio1, double& ratio2);
+  static constexpr double kMaxIncrement = 0.45;  // no oscillator runs above 0.45 of the sample rate
+  static double LimitIncrement(double inc) { return std::min(inc, kMaxIncrement); }
   static void UpdateShapes(Voice& voice, const VoiceFrame& frame);
   double RingAmount(const Voice& voice, const VoiceFrame& frame) const;
   // The lanes (after StepEnvelopes): GatherVoice takes a sounding voice whose
@@ -280,6 +286,8 @@ private:
   dsp::Memo mGlideCoef, mLfoRate, mBodyBoost, mFatRatio, mFatRatioDown, mFuzzNorm;
   dsp::Memo mBankFocus, mColorFocus, mShiftRatio;
   dsp::Memo mLfoStep, mDriftStep[2];  // phase increments: rate / sample rate
+  dsp::Memo mCutoffBase;               // the voice low-pass's cutoff before its modulation, in Hz
+  dsp::Memo mHighpassG;                // tan(pi f / S) of the voice high-pass
   dsp::Memo mOutputDrive;              // the output stage's drive, from the smoothed fuzz
   double mBankWeights[kNumBands] = {};
 

@@ -246,15 +246,18 @@ void SynthCore::DesignVoiceFilters(Voice& voice, const VoiceFrame& fr) {
   const double octaves = 0.8 * pressure + 0.08 * fr.age * ageDrift + 1.5 * fr.motion * params[kLfoFilter] * fr.lfo +
                          4.0 * params[kFilterEnvAmount] * voice.filterLevel + cutoffOffset +
                          0.0005 * driftValue[0] + 0.002 * fr.age * driftValue[1];
-  double fc = 40.0 * std::pow(350.0, params[kCutoff]) * std::exp2(octaves);
+  double fc = mCutoffBase.Get(params[kCutoff], [](double c) { return 40.0 * std::pow(350.0, c); }) * std::exp2(octaves);
   fc = fc < 35.0 ? 35.0 : std::min(fc, 0.43 * s);
 
   const double g = std::tan(dsp::kPi * fc / s);
   const double res = params[kResonance];
   voice.lowpass.Design(g, 1.0 / (8.0 * res * res + 0.55));
 
-  const double fh = Clamp(20.0 * std::pow(90.0, params[kHighPass]), 20.0, 0.4 * s);
-  voice.highpass.Design(std::tan(dsp::kPi * fh / s), 1.0 / 0.707);
+  const double highpassG = mHighpassG.Get(params[kHighPass], [s](double h) {
+    const double fh = Clamp(20.0 * std::pow(90.0, h), 20.0, 0.4 * s);
+    return std::tan(dsp::kPi * fh / s);
+  });
+  voice.highpass.Design(highpassG, 1.0 / 0.707);
 }
 
 }  // namespace vrelbazzit

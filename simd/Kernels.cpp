@@ -253,8 +253,17 @@ void RenderVoiceLanes(VoiceLanes& l) {
   static_assert(VoiceLanes::kLanes == 4, "one vector of four lanes, or two of two");
   constexpr int kLanes = VoiceLanes::kLanes;
   const int lanes = static_cast<int>(hn::Lanes(d));
-  const int samples = l.samples;
+  // The shared values in locals: the stores of the outputs could otherwise be
+  // taken to change them, and they would be read again on every sample.
+  const int samples = l.samples, designCount = l.designCount;
+  const int shape1 = l.shape1, shape2 = l.shape2;
+  const bool fine1 = l.fine1, fine2 = l.fine2;
+  const double pulse1 = l.pulse1, pulse2 = l.pulse2, width = l.width, biteDepth = l.biteDepth;
   const double u = l.fuzz, v = l.warmth;
+  const V layerUp = hn::Set(d, l.layerUp), layerDown = hn::Set(d, l.layerDown);
+  const V osc1Level = hn::Set(d, l.osc1Level), osc2Level = hn::Set(d, l.osc2Level), subLevel = hn::Set(d, l.subLevel);
+  const V ring = hn::Set(d, l.ring), unring = hn::Set(d, 1.0 - l.ring);
+  const V fuzzDrive = hn::Set(d, l.fuzzDrive), fuzzNorm = hn::Set(d, l.fuzzNorm), bodyDrive = hn::Set(d, l.bodyDrive);
   const V one = hn::Set(d, 1.0);
   const V coef = hn::Set(d, l.lowpassCoef);
   const V fatMix = hn::Set(d, l.fatMix);
@@ -282,8 +291,8 @@ void RenderVoiceLanes(VoiceLanes& l) {
     int design = 0;
 
     for (int s = 0; s < samples; ++s) {
-      if (design < l.designCount && l.designs[design].sample == s) {
-        for (; design < l.designCount && l.designs[design].sample == s; ++design) {
+      if (design < designCount && l.designs[design].sample == s) {
+        for (; design < designCount && l.designs[design].sample == s; ++design) {
           const VoiceLanes::Design& e = l.designs[design];
           const int i = e.lane - base;
           if (i < 0 || i >= lanes) continue;
@@ -304,26 +313,26 @@ void RenderVoiceLanes(VoiceLanes& l) {
       const V inc2 = hn::Load(d, l.inc2 + at);
 
       // Fat layers, oscillator 1 and its layer.
-      const V layerInc1 = AtMost(d, hn::Mul(inc1, hn::Set(d, l.layerDown)), 0.45);
-      V layerInc2 = AtMost(d, hn::Mul(inc2, hn::Set(d, l.layerUp)), 0.45);
-      const V w1 = Wave(d, phase1, inc1, l.pulse1, l.width, l.shape1, l.fine1);
-      const V w3 = Wave(d, layer1, layerInc1, l.pulse1, l.width, l.shape1, l.fine1);
+      const V layerInc1 = AtMost(d, hn::Mul(inc1, layerDown), 0.45);
+      V layerInc2 = AtMost(d, hn::Mul(inc2, layerUp), 0.45);
+      const V w1 = Wave(d, phase1, inc1, pulse1, width, shape1, fine1);
+      const V w3 = Wave(d, layer1, layerInc1, pulse1, width, shape1, fine1);
 
       // Vrel Bite: the library's exp2 in every lane, as the plain path calls it.
       V inc2b = inc2;
-      if (l.biteDepth != 0.0) {
+      if (biteDepth != 0.0) {
         alignas(32) double w[kLanes], bend[kLanes];
         hn::Store(w1, d, w);
         for (int i = 0; i < lanes; ++i) {
           const double c = w[i] < -1.0 ? -1.0 : (w[i] > 1.0 ? 1.0 : w[i]);
-          bend[i] = std::exp2(c * l.biteDepth);
+          bend[i] = std::exp2(c * biteDepth);
         }
         const V b = hn::Load(d, bend);
         inc2b = AtMost(d, hn::Mul(inc2, b), 0.45);
         layerInc2 = AtMost(d, hn::Mul(layerInc2, b), 0.45);
       }
-      const V w2 = Wave(d, phase2, inc2b, l.pulse2, l.width, l.shape2, l.fine2);
-      const V w4 = Wave(d, layer2, layerInc2, l.pulse2, l.width, l.shape2, l.fine2);
+      const V w2 = Wave(d, phase2, inc2b, pulse2, width, shape2, fine2);
+      const V w4 = Wave(d, layer2, layerInc2, pulse2, width, shape2, fine2);
 
       phase1 = AdvancePhase(d, phase1, inc1);
       phase2 = AdvancePhase(d, phase2, inc2b);
@@ -334,18 +343,18 @@ void RenderVoiceLanes(VoiceLanes& l) {
       // Layers, sub oscillator, level mix and ring.
       const V m1 = hn::Div(hn::Add(w1, hn::Mul(fatMix, w3)), fatDiv);
       const V m2 = hn::Div(hn::Add(w2, hn::Mul(fatMix, w4)), fatDiv);
-      const V levels = hn::Add(hn::Mul(hn::Set(d, l.osc1Level), m1), hn::Mul(hn::Set(d, l.osc2Level), m2));
+      const V levels = hn::Add(hn::Mul(osc1Level, m1), hn::Mul(osc2Level, m2));
       const V mix =
-          hn::Add(hn::Mul(hn::Set(d, 0.46), levels), hn::Mul(hn::Set(d, l.subLevel), SinTwoPi(d, subPhase)));
-      const V osc = hn::Add(hn::Mul(hn::Set(d, 1.0 - l.ring), mix), hn::Mul(hn::Mul(hn::Set(d, l.ring), m1), m2));
+          hn::Add(hn::Mul(hn::Set(d, 0.46), levels), hn::Mul(subLevel, SinTwoPi(d, subPhase)));
+      const V osc = hn::Add(hn::Mul(unring, mix), hn::Mul(hn::Mul(ring, m1), m2));
 
       // Fuzz and drive.
       const V bent = hn::Add(osc, hn::Mul(hn::Mul(hn::Set(d, 0.14 * u), osc), osc));
-      const V shaped = hn::Div(Tanh(d, hn::Mul(bent, hn::Set(d, l.fuzzDrive))), hn::Set(d, l.fuzzNorm));
+      const V shaped = hn::Div(Tanh(d, hn::Mul(bent, fuzzDrive)), fuzzNorm);
       fl = FlushTiny(d, hn::Add(fl, hn::Mul(coef, hn::Sub(shaped, fl))));
       const V warm = hn::Add(shaped, hn::Mul(hn::Set(d, 0.7 * v), hn::Sub(fl, shaped)));
       const V p = hn::Add(hn::Mul(hn::Set(d, 1.0 - u), osc), hn::Mul(hn::Set(d, u), warm));
-      const V gain = hn::Mul(hn::Mul(hn::Set(d, l.bodyDrive), hn::Load(d, l.ampLevel + at)), vel);
+      const V gain = hn::Mul(hn::Mul(bodyDrive, hn::Load(d, l.ampLevel + at)), vel);
       const V y = Tanh(d, hn::Mul(gain, p));
 
       // High-pass, resonant low-pass, saturation, output low-pass.
