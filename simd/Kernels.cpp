@@ -246,12 +246,16 @@ HWY_INLINE V SvfLowpass(D d, V x, V a1, V a2, V a3, V& ic1, V& ic2) {
   return lp;
 }
 
-// The voices in lanes over the run's samples. The states stay in vectors from
-// the first sample to the last; a filter design takes effect on its sample.
+// The voices in lanes over the run's samples, in passes over the samples: the
+// oscillators, whose work in one sample does not wait for the last one's but
+// through the phases, then the fuzz, drive and filters with their states. The
+// states stay in vectors from the first sample to the last; a filter design
+// takes effect on its sample.
 void RenderVoiceLanes(VoiceLanes& l) {
   const D d;
   static_assert(VoiceLanes::kLanes == 4, "one vector of four lanes, or two of two");
   constexpr int kLanes = VoiceLanes::kLanes;
+  constexpr int kValues = VoiceLanes::kSamples * kLanes;
   const int lanes = static_cast<int>(hn::Lanes(d));
   // The shared values in locals: the stores of the outputs could otherwise be
   // taken to change them, and they would be read again on every sample.
@@ -268,10 +272,74 @@ void RenderVoiceLanes(VoiceLanes& l) {
   const V coef = hn::Set(d, l.lowpassCoef);
   const V fatMix = hn::Set(d, l.fatMix);
   const V fatDiv = hn::Add(one, fatMix);
+  // Per sample and lane, between the passes: oscillator 1 and its layer (then
+  // the oscillator mix and the fuzz's shaped value), the sub phase, the bend.
+  alignas(32) double w1s[kValues], w3s[kValues], subs[kValues], bends[kValues];
+
   for (int base = 0; base < kLanes; base += lanes) {
-    V phase1 = hn::Load(d, l.phase1 + base), phase2 = hn::Load(d, l.phase2 + base);
-    V layer1 = hn::Load(d, l.layerPhase1 + base), layer2 = hn::Load(d, l.layerPhase2 + base);
+    // Oscillator 1, its layer and the sub oscillator's phase.
+    V phase1 = hn::Load(d, l.phase1 + base), layer1 = hn::Load(d, l.layerPhase1 + base);
     V subPhase = hn::Load(d, l.subPhase + base);
+    for (int s = 0; s < samples; ++s) {
+      const int at = s * kLanes + base;
+      const V inc1 = hn::Load(d, l.inc1 + at);
+      const V layerInc1 = AtMost(d, hn::Mul(inc1, layerDown), 0.45);
+      hn::Store(Wave(d, phase1, inc1, pulse1, width, shape1, fine1), d, w1s + at);
+      hn::Store(Wave(d, layer1, layerInc1, pulse1, width, shape1, fine1), d, w3s + at);
+      phase1 = AdvancePhase(d, phase1, inc1);
+      layer1 = AdvancePhase(d, layer1, layerInc1);
+      subPhase = AdvancePhase(d, subPhase, hn::Mul(hn::Set(d, 0.5), inc1));
+      hn::Store(subPhase, d, subs + at);
+    }
+    hn::Store(phase1, d, l.phase1 + base);
+    hn::Store(layer1, d, l.layerPhase1 + base);
+    hn::Store(subPhase, d, l.subPhase + base);
+
+    // Vrel Bite: the library's exp2 in every lane, as the plain path calls it.
+    if (biteDepth != 0.0) {
+      for (int s = 0; s < samples; ++s) {
+        for (int i = 0; i < lanes; ++i) {
+          const int at = s * kLanes + base + i;
+          const double w = w1s[at];
+          const double c = w < -1.0 ? -1.0 : (w > 1.0 ? 1.0 : w);
+          bends[at] = std::exp2(c * biteDepth);
+        }
+      }
+    }
+
+    // Oscillator 2 and its layer, bent; the layers, sub oscillator, level mix
+    // and ring; the fuzz's shaped value.
+    V phase2 = hn::Load(d, l.phase2 + base), layer2 = hn::Load(d, l.layerPhase2 + base);
+    for (int s = 0; s < samples; ++s) {
+      const int at = s * kLanes + base;
+      const V inc2 = hn::Load(d, l.inc2 + at);
+      V layerInc2 = AtMost(d, hn::Mul(inc2, layerUp), 0.45);
+      V inc2b = inc2;
+      if (biteDepth != 0.0) {
+        const V b = hn::Load(d, bends + at);
+        inc2b = AtMost(d, hn::Mul(inc2, b), 0.45);
+        layerInc2 = AtMost(d, hn::Mul(layerInc2, b), 0.45);
+      }
+      const V w2 = Wave(d, phase2, inc2b, pulse2, width, shape2, fine2);
+      const V w4 = Wave(d, layer2, layerInc2, pulse2, width, shape2, fine2);
+      phase2 = AdvancePhase(d, phase2, inc2b);
+      layer2 = AdvancePhase(d, layer2, layerInc2);
+
+      const V m1 = hn::Div(hn::Add(hn::Load(d, w1s + at), hn::Mul(fatMix, hn::Load(d, w3s + at))), fatDiv);
+      const V m2 = hn::Div(hn::Add(w2, hn::Mul(fatMix, w4)), fatDiv);
+      const V levels = hn::Add(hn::Mul(osc1Level, m1), hn::Mul(osc2Level, m2));
+      const V mix =
+          hn::Add(hn::Mul(hn::Set(d, 0.46), levels), hn::Mul(subLevel, SinTwoPi(d, hn::Load(d, subs + at))));
+      const V osc = hn::Add(hn::Mul(unring, mix), hn::Mul(hn::Mul(ring, m1), m2));
+      const V bent = hn::Add(osc, hn::Mul(hn::Mul(hn::Set(d, 0.14 * u), osc), osc));
+      hn::Store(osc, d, w1s + at);
+      hn::Store(hn::Div(Tanh(d, hn::Mul(bent, fuzzDrive)), fuzzNorm), d, w3s + at);
+    }
+    hn::Store(phase2, d, l.phase2 + base);
+    hn::Store(layer2, d, l.layerPhase2 + base);
+
+    // Fuzz low-pass and drive, high-pass, resonant low-pass, saturation,
+    // output low-pass.
     V fl = hn::Load(d, l.fuzzLowpass + base), ol = hn::Load(d, l.outputLowpass + base);
     V hpIc1 = hn::Load(d, l.hpIc1 + base), hpIc2 = hn::Load(d, l.hpIc2 + base);
     V lpIc1 = hn::Load(d, l.lpIc1 + base), lpIc2 = hn::Load(d, l.lpIc2 + base);
@@ -289,7 +357,6 @@ void RenderVoiceLanes(VoiceLanes& l) {
     V hpA1 = hn::Load(d, coefs[0]), hpA2 = hn::Load(d, coefs[1]), hpA3 = hn::Load(d, coefs[2]);
     V lpA1 = hn::Load(d, coefs[3]), lpA2 = hn::Load(d, coefs[4]), lpA3 = hn::Load(d, coefs[5]);
     int design = 0;
-
     for (int s = 0; s < samples; ++s) {
       if (design < designCount && l.designs[design].sample == s) {
         for (; design < designCount && l.designs[design].sample == s; ++design) {
@@ -309,55 +376,14 @@ void RenderVoiceLanes(VoiceLanes& l) {
         lpA3 = hn::Load(d, coefs[5]);
       }
       const int at = s * kLanes + base;
-      const V inc1 = hn::Load(d, l.inc1 + at);
-      const V inc2 = hn::Load(d, l.inc2 + at);
-
-      // Fat layers, oscillator 1 and its layer.
-      const V layerInc1 = AtMost(d, hn::Mul(inc1, layerDown), 0.45);
-      V layerInc2 = AtMost(d, hn::Mul(inc2, layerUp), 0.45);
-      const V w1 = Wave(d, phase1, inc1, pulse1, width, shape1, fine1);
-      const V w3 = Wave(d, layer1, layerInc1, pulse1, width, shape1, fine1);
-
-      // Vrel Bite: the library's exp2 in every lane, as the plain path calls it.
-      V inc2b = inc2;
-      if (biteDepth != 0.0) {
-        alignas(32) double w[kLanes], bend[kLanes];
-        hn::Store(w1, d, w);
-        for (int i = 0; i < lanes; ++i) {
-          const double c = w[i] < -1.0 ? -1.0 : (w[i] > 1.0 ? 1.0 : w[i]);
-          bend[i] = std::exp2(c * biteDepth);
-        }
-        const V b = hn::Load(d, bend);
-        inc2b = AtMost(d, hn::Mul(inc2, b), 0.45);
-        layerInc2 = AtMost(d, hn::Mul(layerInc2, b), 0.45);
-      }
-      const V w2 = Wave(d, phase2, inc2b, pulse2, width, shape2, fine2);
-      const V w4 = Wave(d, layer2, layerInc2, pulse2, width, shape2, fine2);
-
-      phase1 = AdvancePhase(d, phase1, inc1);
-      phase2 = AdvancePhase(d, phase2, inc2b);
-      layer1 = AdvancePhase(d, layer1, layerInc1);
-      layer2 = AdvancePhase(d, layer2, layerInc2);
-      subPhase = AdvancePhase(d, subPhase, hn::Mul(hn::Set(d, 0.5), inc1));
-
-      // Layers, sub oscillator, level mix and ring.
-      const V m1 = hn::Div(hn::Add(w1, hn::Mul(fatMix, w3)), fatDiv);
-      const V m2 = hn::Div(hn::Add(w2, hn::Mul(fatMix, w4)), fatDiv);
-      const V levels = hn::Add(hn::Mul(osc1Level, m1), hn::Mul(osc2Level, m2));
-      const V mix =
-          hn::Add(hn::Mul(hn::Set(d, 0.46), levels), hn::Mul(subLevel, SinTwoPi(d, subPhase)));
-      const V osc = hn::Add(hn::Mul(unring, mix), hn::Mul(hn::Mul(ring, m1), m2));
-
-      // Fuzz and drive.
-      const V bent = hn::Add(osc, hn::Mul(hn::Mul(hn::Set(d, 0.14 * u), osc), osc));
-      const V shaped = hn::Div(Tanh(d, hn::Mul(bent, fuzzDrive)), fuzzNorm);
+      const V osc = hn::Load(d, w1s + at);
+      const V shaped = hn::Load(d, w3s + at);
       fl = FlushTiny(d, hn::Add(fl, hn::Mul(coef, hn::Sub(shaped, fl))));
       const V warm = hn::Add(shaped, hn::Mul(hn::Set(d, 0.7 * v), hn::Sub(fl, shaped)));
       const V p = hn::Add(hn::Mul(hn::Set(d, 1.0 - u), osc), hn::Mul(hn::Set(d, u), warm));
       const V gain = hn::Mul(hn::Mul(bodyDrive, hn::Load(d, l.ampLevel + at)), vel);
       const V y = Tanh(d, hn::Mul(gain, p));
 
-      // High-pass, resonant low-pass, saturation, output low-pass.
       const V h = hn::Sub(y, SvfLowpass(d, y, hpA1, hpA2, hpA3, hpIc1, hpIc2));
       const V lp = SvfLowpass(d, h, lpA1, lpA2, lpA3, lpIc1, lpIc2);
       V q = lp;
@@ -370,12 +396,6 @@ void RenderVoiceLanes(VoiceLanes& l) {
       ol = FlushTiny(d, hn::Add(ol, hn::Mul(coef, hn::Sub(q, ol))));
       hn::Store(hn::Add(q, hn::Mul(hn::Set(d, 0.6 * v), hn::Sub(ol, q))), d, l.out + at);
     }
-
-    hn::Store(phase1, d, l.phase1 + base);
-    hn::Store(phase2, d, l.phase2 + base);
-    hn::Store(layer1, d, l.layerPhase1 + base);
-    hn::Store(layer2, d, l.layerPhase2 + base);
-    hn::Store(subPhase, d, l.subPhase + base);
     hn::Store(fl, d, l.fuzzLowpass + base);
     hn::Store(ol, d, l.outputLowpass + base);
     hn::Store(hpIc1, d, l.hpIc1 + base);
