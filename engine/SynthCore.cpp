@@ -419,6 +419,9 @@ int SynthCore::PolyLanesRun(int first, int end) {
   constexpr int kLanes = VoiceLanes::kLanes;
   static_assert(kNumVoices - 1 <= kLanes, "every Poly voice has a lane");
   static_assert(kBlock <= VoiceLanes::kSamples, "a run is at most a block long");
+  static_assert(VoiceLanes::kMaxDesigns >=
+                    kLanes * ((VoiceLanes::kSamples + kFilterUpdateInterval - 1) / kFilterUpdateInterval),
+                "room for every filter design of a run");
   const Block& b = mBlock;
   VoiceFrame& frame = mFrame;
   VoiceLanes& l = mLanes;
@@ -447,56 +450,60 @@ int SynthCore::PolyLanesRun(int first, int end) {
     resting[lane] = RestingPitchRatios(v, frame, ratio1[lane], ratio2[lane]);
   }
 
-  // What moves from sample to sample: the tuning, the envelopes, the glide and
-  // the filter designs. The run ends before a sample at which a voice's
-  // amplitude falls silent; that sample's envelope steps are taken back.
+  // The envelopes, voice by voice over the run. The run ends before the first
+  // sample on which a voice's amplitude falls silent; the voices stepped past
+  // that sample are stepped again from the run's start.
   struct Envelopes {
     bool ampGate, filterGate;
     int ampStage, filterStage;
     double ampLevel, filterLevel;
   };
-  const int limit = std::min(end - first, VoiceLanes::kSamples);
-  int n = 0;
-  for (; n < limit; ++n) {
-    const int i = first + n;
+  alignas(32) double filterLevel[VoiceLanes::kSamples * kLanes];
+  Envelopes start[kLanes];
+  int n = std::min(end - first, VoiceLanes::kSamples);
+  bool stepAgain = false;
+  for (int lane = 0; lane < count; ++lane) {
+    Voice& v = voices[laneVoice[lane]];
+    start[lane] = {v.ampGate, v.filterGate, v.ampStage, v.filterStage, v.ampLevel, v.filterLevel};
+    const int stepped = StepEnvelopesWhileSounding(v, frame, n, l.ampLevel + lane, filterLevel + lane, kLanes);
+    if (stepped < n) {
+      n = stepped;
+      stepAgain |= lane > 0;
+    }
+  }
+  if (stepAgain) {
+    for (int lane = 0; lane < count; ++lane) {
+      Voice& v = voices[laneVoice[lane]];
+      const Envelopes& e = start[lane];
+      v.ampGate = e.ampGate;
+      v.filterGate = e.filterGate;
+      v.ampStage = e.ampStage;
+      v.filterStage = e.filterStage;
+      v.ampLevel = e.ampLevel;
+      v.filterLevel = e.filterLevel;
+      StepEnvelopesWhileSounding(v, frame, n, l.ampLevel + lane, filterLevel + lane, kLanes);
+    }
+  }
+
+  // The tuning, the glide and the filter designs, sample by sample.
+  for (int s = 0; s < n; ++s) {
+    const int i = first + s;
     ageDrift = b.ageDrift[i];
     driftValue[0] = b.drift0[i];
     driftValue[1] = b.drift1[i];
     FrameSample(frame, b.lfo[i]);
-    Envelopes before[kLanes];
-    bool sounding = true;
     for (int lane = 0; lane < count; ++lane) {
       Voice& v = voices[laneVoice[lane]];
-      before[lane] = {v.ampGate, v.filterGate, v.ampStage, v.filterStage, v.ampLevel, v.filterLevel};
-      StepEnvelopes(v, frame);
-      sounding &= v.ampLevel > kSilentLevel;
-    }
-    if (!sounding) {
-      for (int lane = 0; lane < count; ++lane) {
-        Voice& v = voices[laneVoice[lane]];
-        const Envelopes& e = before[lane];
-        v.ampGate = e.ampGate;
-        v.filterGate = e.filterGate;
-        v.ampStage = e.ampStage;
-        v.filterStage = e.filterStage;
-        v.ampLevel = e.ampLevel;
-        v.filterLevel = e.filterLevel;
-      }
-      break;
-    }
-    for (int lane = 0; lane < count; ++lane) {
-      Voice& v = voices[laneVoice[lane]];
-      const int at = n * kLanes + lane;
+      const int at = s * kLanes + lane;
       if (resting[lane]) {
         l.inc1[at] = LimitIncrement(ratio1[lane] * frame.tuneFactor1);
         l.inc2[at] = LimitIncrement(ratio2[lane] * frame.tuneFactor2);
       } else {
         OscillatorIncrements(v, frame, l.inc1[at], l.inc2[at]);
       }
-      l.ampLevel[at] = v.ampLevel;
       if (FilterDesignDue(v)) {
-        DesignVoiceFilters(v, frame);
-        l.designs[l.designCount++] = {n,
+        DesignVoiceFilters(v, frame, filterLevel[at]);
+        l.designs[l.designCount++] = {s,
                                       lane,
                                       {v.lowpass.a1, v.lowpass.a2, v.lowpass.a3},
                                       {v.highpass.a1, v.highpass.a2, v.highpass.a3}};

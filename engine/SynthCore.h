@@ -226,6 +226,11 @@ private:
   double OscillatorSection(Voice& voice, const VoiceFrame& frame);
   // Pieces of a voice's sample, shared by the voice-by-voice path and the lanes.
   void StepEnvelopes(Voice& voice, const VoiceFrame& frame);
+  // Steps a voice's envelopes over up to n samples, writing each sample's
+  // amplitude and filter levels to amp[s * stride] and filter[s * stride]; stops
+  // before a step that would leave the amplitude silent. Returns the steps taken.
+  static int StepEnvelopesWhileSounding(Voice& voice, const VoiceFrame& frame, int n, double* amp, double* filter,
+                                        int stride);
   double RenderVoiceBody(Voice& voice, const VoiceFrame& frame);  // after StepEnvelopes
   void OscillatorIncrements(Voice& voice, const VoiceFrame& frame, double& inc1, double& inc2);
   // The pitch ratios (2^(semitones / 12)) of a voice whose glide has come to
@@ -246,10 +251,18 @@ private:
   // Copies lane 0 into the unused lanes, for the run's first samples.
   void PadLanes(int samples);
   double ScatterVoice(Voice& voice, int lane) const;
-  void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame);
+  void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame) { DesignVoiceFilters(voice, frame, voice.filterLevel); }
+  // The same with the filter envelope's level as given.
+  void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame, double filterLevel);
+  static constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every 16 samples
   // Counts a voice's filter countdown down one sample; true when the filters
   // are to be designed on this sample.
-  static bool FilterDesignDue(Voice& voice);
+  static bool FilterDesignDue(Voice& voice) {
+    const int before = voice.filterCountdown--;
+    if (before >= 2) return false;
+    voice.filterCountdown = kFilterUpdateInterval;
+    return true;
+  }
   // Released, both envelopes idle at exactly 0, the filter and output states
   // exactly 0: the voice's sample is exactly 0 and only its filter design
   // moves on (the fuzz low-pass only moves while the voice sounds).

@@ -13,10 +13,6 @@ namespace vrelbazzit {
 
 using dsp::Clamp;
 
-namespace {
-constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every 16 samples
-}  // namespace
-
 SynthCore::VoiceFrame SynthCore::MakeVoiceFrame(double lfo, double age, double motion) {
   VoiceFrame fr;
   FillVoiceFrame(fr, age, motion);
@@ -96,6 +92,36 @@ void SynthCore::StepEnvelopes(Voice& voice, const VoiceFrame& fr) {
   // 1-2. Envelopes.
   dsp::EnvelopeStep(voice.active, voice.ampGate, voice.ampStage, voice.ampLevel, fr.amp);
   dsp::EnvelopeStep(voice.active, voice.filterGate, voice.filterStage, voice.filterLevel, fr.filter);
+}
+
+int SynthCore::StepEnvelopesWhileSounding(Voice& voice, const VoiceFrame& fr, int n, double* amp, double* filter,
+                                          int stride) {
+  // The states in locals, so that they stay in registers through the loop.
+  const bool gate = voice.active;
+  bool ampLatch = voice.ampGate, filterLatch = voice.filterGate;
+  int ampStage = voice.ampStage, filterStage = voice.filterStage;
+  double ampLevel = voice.ampLevel, filterLevel = voice.filterLevel;
+  int s = 0;
+  for (; s < n; ++s) {
+    bool latch = ampLatch;
+    int stage = ampStage;
+    double level = ampLevel;
+    dsp::EnvelopeStep(gate, latch, stage, level, fr.amp);
+    if (!(level > kSilentLevel)) break;
+    ampLatch = latch;
+    ampStage = stage;
+    ampLevel = level;
+    dsp::EnvelopeStep(gate, filterLatch, filterStage, filterLevel, fr.filter);
+    amp[s * stride] = ampLevel;
+    filter[s * stride] = filterLevel;
+  }
+  voice.ampGate = ampLatch;
+  voice.filterGate = filterLatch;
+  voice.ampStage = ampStage;
+  voice.filterStage = filterStage;
+  voice.ampLevel = ampLevel;
+  voice.filterLevel = filterLevel;
+  return s;
 }
 
 double SynthCore::RenderVoiceBody(Voice& voice, const VoiceFrame& fr) {
@@ -224,27 +250,20 @@ double SynthCore::ScatterVoice(Voice& voice, int lane) const {
   return l.out[static_cast<size_t>((l.samples - 1) * VoiceLanes::kLanes + lane)];
 }
 
-bool SynthCore::FilterDesignDue(Voice& voice) {
-  const int before = voice.filterCountdown--;
-  if (before >= 2) return false;
-  voice.filterCountdown = kFilterUpdateInterval;
-  return true;
-}
-
 bool SynthCore::VoiceAtRest(const Voice& v) {
   return !v.active && !v.ampGate && !v.filterGate && v.ampStage == kIdle && v.filterStage == kIdle &&
          v.ampLevel == 0.0 && v.filterLevel == 0.0 && v.outputLowpass == 0.0 &&
          v.lowpass.ic1 == 0.0 && v.lowpass.ic2 == 0.0 && v.highpass.ic1 == 0.0 && v.highpass.ic2 == 0.0;
 }
 
-void SynthCore::DesignVoiceFilters(Voice& voice, const VoiceFrame& fr) {
+void SynthCore::DesignVoiceFilters(Voice& voice, const VoiceFrame& fr, double filterLevel) {
   const double s = sampleRate;
   auto keyPressure = [this](int note) { return note >= 0 ? notePressure[static_cast<size_t>(note)] : 0.0; };
   const double pressure =
       Clamp((keyPressure(voice.note1) + keyPressure(voice.note2)) / 2.0 + channelPressure, 0.0, 1.0);
 
   const double octaves = 0.8 * pressure + 0.08 * fr.age * ageDrift + 1.5 * fr.motion * params[kLfoFilter] * fr.lfo +
-                         4.0 * params[kFilterEnvAmount] * voice.filterLevel + cutoffOffset +
+                         4.0 * params[kFilterEnvAmount] * filterLevel + cutoffOffset +
                          0.0005 * driftValue[0] + 0.002 * fr.age * driftValue[1];
   double fc = mCutoffBase.Get(params[kCutoff], [](double c) { return 40.0 * std::pow(350.0, c); }) * std::exp2(octaves);
   fc = fc < 35.0 ? 35.0 : std::min(fc, 0.43 * s);
