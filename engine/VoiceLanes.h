@@ -30,9 +30,9 @@ struct VoiceLanes {
 
   // Per sample and lane, at [sample * kLanes + lane]. In: increments and the
   // amplitude level; out: each voice's sample.
-  alignas(32) double inc1[kSamples * kLanes], inc2[kSamples * kLanes];
-  alignas(32) double ampLevel[kSamples * kLanes];
-  alignas(32) double out[kSamples * kLanes];
+  alignas(32) double inc1[kSamples * kLanes] = {}, inc2[kSamples * kLanes] = {};
+  alignas(32) double ampLevel[kSamples * kLanes] = {};
+  alignas(32) double out[kSamples * kLanes] = {};
 
   // Per lane. In: the velocity and the filter coefficients at the run's
   // start; in and out: the states.

@@ -29,11 +29,15 @@ namespace hn = hwy::HWY_NAMESPACE;
 // At most four lanes: the batches are multiples of four values.
 using D = hn::CappedTag<double, 4>;
 using V = hn::Vec<D>;
+// The widest vectors, for values that do not depend on one another.
+using DF = hn::ScalableTag<double>;
+using VF = hn::Vec<DF>;
 
 constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 x 2^52: adding it rounds to a whole number
 
 // dsp::SinTwoPi. The quadrant is the low bits of y + 1.5 x 2^52, which hold
 // the whole number n in two's complement (|y| < 2^51).
+template <class D, class V = hn::Vec<D>>
 HWY_INLINE V SinTwoPi(D d, V x) {
   const hn::RebindToUnsigned<D> du;
   constexpr double kHalfPi = 1.57079632679489661923;
@@ -67,6 +71,7 @@ HWY_INLINE V SinTwoPi(D d, V x) {
 }
 
 // dsp::ExpSmall; lanes outside |x| <= 40 give garbage that the caller discards.
+template <class D, class V = hn::Vec<D>>
 HWY_INLINE V ExpSmall(D d, V x) {
   const hn::RebindToSigned<D> di;
   constexpr double kLog2e = 1.4426950408889634;
@@ -97,6 +102,7 @@ HWY_INLINE V ExpSmall(D d, V x) {
 
 // dsp::Tanh. The series and the exponential are computed only when some lane
 // needs them.
+template <class D, class V = hn::Vec<D>>
 HWY_INLINE V Tanh(D d, V x) {
   const V one = hn::Set(d, 1.0);
   auto series = [&] {
@@ -131,16 +137,19 @@ HWY_INLINE V Tanh(D d, V x) {
 
 // ---- Voices in lanes: SynthCore's oscillator section and voice body --------
 
+template <class D, class V = hn::Vec<D>>
 HWY_INLINE V FlushTiny(D d, V x) {
   return hn::IfThenZeroElse(hn::Lt(hn::Abs(x), hn::Set(d, 1e-30)), x);
 }
 
 // std::min(x, limit): the limit only where it is below x.
+template <class D, class V = hn::Vec<D>>
 HWY_INLINE V AtMost(D d, V x, double limit) {
   const V l = hn::Set(d, limit);
   return hn::IfThenElse(hn::Lt(l, x), l, x);
 }
 
+template <class D, class V = hn::Vec<D>>
 HWY_INLINE V AdvancePhase(D d, V phase, V inc) {
   const V one = hn::Set(d, 1.0);
   const V p = hn::Add(phase, inc);
@@ -148,6 +157,7 @@ HWY_INLINE V AdvancePhase(D d, V phase, V inc) {
 }
 
 // dsp::PolyBlep.
+template <class D, class V = hn::Vec<D>>
 HWY_INLINE V PolyBlep(D d, V t, V dt) {
   const V one = hn::Set(d, 1.0);
   const V two = hn::Set(d, 2.0);
@@ -159,10 +169,12 @@ HWY_INLINE V PolyBlep(D d, V t, V dt) {
   return hn::IfThenElse(hn::Lt(t, dt), rise, r);
 }
 
+template <class D, class V = hn::Vec<D>>
 HWY_INLINE V BlepSaw(D d, V t, V dt) {
   return hn::Sub(hn::Sub(hn::Mul(hn::Set(d, 2.0), t), hn::Set(d, 1.0)), PolyBlep(d, t, dt));
 }
 
+template <class D, class V = hn::Vec<D>>
 HWY_INLINE V BlepSquare(D d, V t, V dt, double width) {
   const V one = hn::Set(d, 1.0);
   const V w = hn::Set(d, width);
@@ -174,7 +186,7 @@ HWY_INLINE V BlepSquare(D d, V t, V dt, double width) {
 
 // dsp::OddPartials: the sines of the odd partials 1, 3, ... of phase t, each 0
 // from the partial limit on.
-template <int kCount>
+template <int kCount, class D, class V>
 HWY_INLINE void OddPartials(D d, V t, V dt, V (&out)[kCount]) {
   const V s1 = SinTwoPi(d, t);
   const V c2 = hn::Sub(hn::Set(d, 1.0), hn::Mul(hn::Mul(hn::Set(d, 2.0), s1), s1));
@@ -191,6 +203,7 @@ HWY_INLINE void OddPartials(D d, V t, V dt, V (&out)[kCount]) {
 }
 
 // SynthCore::Wave for one shape in every lane.
+template <class D, class V = hn::Vec<D>>
 HWY_INLINE V Wave(D d, V t, V dt, double pulse, double width, int shape, bool fine) {
   auto blend = [&] {
     return hn::Add(hn::Mul(hn::Set(d, 1.0 - pulse), BlepSaw(d, t, dt)),
@@ -246,100 +259,128 @@ HWY_INLINE V SvfLowpass(D d, V x, V a1, V a2, V a3, V& ic1, V& ic2) {
   return lp;
 }
 
-// The voices in lanes over the run's samples, in passes over the samples: the
-// oscillators, whose work in one sample does not wait for the last one's but
-// through the phases, then the fuzz, drive and filters with their states. The
-// states stay in vectors from the first sample to the last; a filter design
-// takes effect on its sample.
+// The voices in lanes over the run's samples, in passes: the phases, which
+// carry from sample to sample, lane by lane; the waves, the mix and the fuzz's
+// shaping, which depend only on the phases and increments of their own sample,
+// over all samples and lanes at once in the widest vectors; then the fuzz
+// low-pass, drive and filters, lane by lane with their states in vectors. A
+// filter design takes effect on its sample.
 void RenderVoiceLanes(VoiceLanes& l) {
   const D d;
+  const DF df;
   static_assert(VoiceLanes::kLanes == 4, "one vector of four lanes, or two of two");
   constexpr int kLanes = VoiceLanes::kLanes;
-  constexpr int kValues = VoiceLanes::kSamples * kLanes;
   const int lanes = static_cast<int>(hn::Lanes(d));
+  const int flat = static_cast<int>(hn::Lanes(df));
   // The shared values in locals: the stores of the outputs could otherwise be
   // taken to change them, and they would be read again on every sample.
   const int samples = l.samples, designCount = l.designCount;
+  const int values = samples * kLanes;
   const int shape1 = l.shape1, shape2 = l.shape2;
   const bool fine1 = l.fine1, fine2 = l.fine2;
   const double pulse1 = l.pulse1, pulse2 = l.pulse2, width = l.width, biteDepth = l.biteDepth;
   const double u = l.fuzz, v = l.warmth;
-  const V layerUp = hn::Set(d, l.layerUp), layerDown = hn::Set(d, l.layerDown);
-  const V osc1Level = hn::Set(d, l.osc1Level), osc2Level = hn::Set(d, l.osc2Level), subLevel = hn::Set(d, l.subLevel);
-  const V ring = hn::Set(d, l.ring), unring = hn::Set(d, 1.0 - l.ring);
-  const V fuzzDrive = hn::Set(d, l.fuzzDrive), fuzzNorm = hn::Set(d, l.fuzzNorm), bodyDrive = hn::Set(d, l.bodyDrive);
-  const V one = hn::Set(d, 1.0);
-  const V coef = hn::Set(d, l.lowpassCoef);
-  const V fatMix = hn::Set(d, l.fatMix);
-  const V fatDiv = hn::Add(one, fatMix);
-  // Per sample and lane, between the passes: oscillator 1 and its layer (then
-  // the oscillator mix and the fuzz's shaped value), the sub phase, the bend.
-  alignas(32) double w1s[kValues], w3s[kValues], subs[kValues], bends[kValues];
+  const double layerUp = l.layerUp, layerDown = l.layerDown;
+  // Per sample and lane ([sample * kLanes + lane]) between the passes, with
+  // room for a last vector that reaches past the run's values.
+  constexpr int kRoom = VoiceLanes::kSamples * kLanes + HWY_MAX_BYTES / sizeof(double);
+  alignas(HWY_MAX_BYTES) double phaseA[kRoom], phaseB[kRoom], incB[kRoom], subs[kRoom];
+  alignas(HWY_MAX_BYTES) double wave1[kRoom], wave3[kRoom], bend[kRoom];
+  for (int i = values; i < values + flat; ++i) phaseA[i] = phaseB[i] = incB[i] = subs[i] = bend[i] = 0.0;
 
+  // 1. Oscillator 1 and its layer: the phases, the layer's increment and the
+  // sub oscillator's phase.
   for (int base = 0; base < kLanes; base += lanes) {
-    // Oscillator 1, its layer and the sub oscillator's phase.
     V phase1 = hn::Load(d, l.phase1 + base), layer1 = hn::Load(d, l.layerPhase1 + base);
     V subPhase = hn::Load(d, l.subPhase + base);
     for (int s = 0; s < samples; ++s) {
       const int at = s * kLanes + base;
-      const V inc1 = hn::Load(d, l.inc1 + at);
-      const V layerInc1 = AtMost(d, hn::Mul(inc1, layerDown), 0.45);
-      hn::Store(Wave(d, phase1, inc1, pulse1, width, shape1, fine1), d, w1s + at);
-      hn::Store(Wave(d, layer1, layerInc1, pulse1, width, shape1, fine1), d, w3s + at);
-      phase1 = AdvancePhase(d, phase1, inc1);
-      layer1 = AdvancePhase(d, layer1, layerInc1);
-      subPhase = AdvancePhase(d, subPhase, hn::Mul(hn::Set(d, 0.5), inc1));
+      const V inc = hn::Load(d, l.inc1 + at);
+      const V layerInc = AtMost(d, hn::Mul(inc, hn::Set(d, layerDown)), 0.45);
+      hn::Store(phase1, d, phaseA + at);
+      hn::Store(layer1, d, phaseB + at);
+      hn::Store(layerInc, d, incB + at);
+      phase1 = AdvancePhase(d, phase1, inc);
+      layer1 = AdvancePhase(d, layer1, layerInc);
+      subPhase = AdvancePhase(d, subPhase, hn::Mul(hn::Set(d, 0.5), inc));
       hn::Store(subPhase, d, subs + at);
     }
     hn::Store(phase1, d, l.phase1 + base);
     hn::Store(layer1, d, l.layerPhase1 + base);
     hn::Store(subPhase, d, l.subPhase + base);
+  }
+  // Their waves.
+  for (int i = 0; i < values; i += flat) {
+    hn::Store(Wave(df, hn::Load(df, phaseA + i), hn::LoadU(df, l.inc1 + i), pulse1, width, shape1, fine1), df,
+              wave1 + i);
+    hn::Store(Wave(df, hn::Load(df, phaseB + i), hn::Load(df, incB + i), pulse1, width, shape1, fine1), df,
+              wave3 + i);
+  }
 
-    // Vrel Bite: the library's exp2 in every lane, as the plain path calls it.
-    if (biteDepth != 0.0) {
-      for (int s = 0; s < samples; ++s) {
-        for (int i = 0; i < lanes; ++i) {
-          const int at = s * kLanes + base + i;
-          const double w = w1s[at];
-          const double c = w < -1.0 ? -1.0 : (w > 1.0 ? 1.0 : w);
-          bends[at] = std::exp2(c * biteDepth);
-        }
-      }
+  // 2. Vrel Bite: the library's exp2 for every value, as the plain path calls
+  // it; then oscillator 2's increments, bent.
+  if (biteDepth != 0.0) {
+    for (int i = 0; i < values; ++i) {
+      const double w = wave1[i];
+      const double c = w < -1.0 ? -1.0 : (w > 1.0 ? 1.0 : w);
+      bend[i] = std::exp2(c * biteDepth);
     }
+  }
+  for (int i = 0; i < values; i += flat) {
+    const VF inc2 = hn::LoadU(df, l.inc2 + i);
+    VF layerInc2 = AtMost(df, hn::Mul(inc2, hn::Set(df, layerUp)), 0.45);
+    VF inc2b = inc2;
+    if (biteDepth != 0.0) {
+      const VF b = hn::Load(df, bend + i);
+      inc2b = AtMost(df, hn::Mul(inc2, b), 0.45);
+      layerInc2 = AtMost(df, hn::Mul(layerInc2, b), 0.45);
+    }
+    hn::Store(inc2b, df, bend + i);
+    hn::Store(layerInc2, df, incB + i);
+  }
 
-    // Oscillator 2 and its layer, bent; the layers, sub oscillator, level mix
-    // and ring; the fuzz's shaped value.
+  // 3. Oscillator 2 and its layer: the phases.
+  for (int base = 0; base < kLanes; base += lanes) {
     V phase2 = hn::Load(d, l.phase2 + base), layer2 = hn::Load(d, l.layerPhase2 + base);
     for (int s = 0; s < samples; ++s) {
       const int at = s * kLanes + base;
-      const V inc2 = hn::Load(d, l.inc2 + at);
-      V layerInc2 = AtMost(d, hn::Mul(inc2, layerUp), 0.45);
-      V inc2b = inc2;
-      if (biteDepth != 0.0) {
-        const V b = hn::Load(d, bends + at);
-        inc2b = AtMost(d, hn::Mul(inc2, b), 0.45);
-        layerInc2 = AtMost(d, hn::Mul(layerInc2, b), 0.45);
-      }
-      const V w2 = Wave(d, phase2, inc2b, pulse2, width, shape2, fine2);
-      const V w4 = Wave(d, layer2, layerInc2, pulse2, width, shape2, fine2);
-      phase2 = AdvancePhase(d, phase2, inc2b);
-      layer2 = AdvancePhase(d, layer2, layerInc2);
-
-      const V m1 = hn::Div(hn::Add(hn::Load(d, w1s + at), hn::Mul(fatMix, hn::Load(d, w3s + at))), fatDiv);
-      const V m2 = hn::Div(hn::Add(w2, hn::Mul(fatMix, w4)), fatDiv);
-      const V levels = hn::Add(hn::Mul(osc1Level, m1), hn::Mul(osc2Level, m2));
-      const V mix =
-          hn::Add(hn::Mul(hn::Set(d, 0.46), levels), hn::Mul(subLevel, SinTwoPi(d, hn::Load(d, subs + at))));
-      const V osc = hn::Add(hn::Mul(unring, mix), hn::Mul(hn::Mul(ring, m1), m2));
-      const V bent = hn::Add(osc, hn::Mul(hn::Mul(hn::Set(d, 0.14 * u), osc), osc));
-      hn::Store(osc, d, w1s + at);
-      hn::Store(hn::Div(Tanh(d, hn::Mul(bent, fuzzDrive)), fuzzNorm), d, w3s + at);
+      hn::Store(phase2, d, phaseA + at);
+      hn::Store(layer2, d, phaseB + at);
+      phase2 = AdvancePhase(d, phase2, hn::Load(d, bend + at));
+      layer2 = AdvancePhase(d, layer2, hn::Load(d, incB + at));
     }
     hn::Store(phase2, d, l.phase2 + base);
     hn::Store(layer2, d, l.layerPhase2 + base);
+  }
+  // Their waves; the layers, sub oscillator, level mix and ring; the fuzz's
+  // shaped value. The mix goes to wave1, the shaped value to wave3.
+  {
+    const VF fatMix = hn::Set(df, l.fatMix);
+    const VF fatDiv = hn::Add(hn::Set(df, 1.0), fatMix);
+    const VF osc1Level = hn::Set(df, l.osc1Level), osc2Level = hn::Set(df, l.osc2Level);
+    const VF subLevel = hn::Set(df, l.subLevel);
+    const VF ring = hn::Set(df, l.ring), unring = hn::Set(df, 1.0 - l.ring);
+    const VF fuzzDrive = hn::Set(df, l.fuzzDrive), fuzzNorm = hn::Set(df, l.fuzzNorm);
+    for (int i = 0; i < values; i += flat) {
+      const VF w2 = Wave(df, hn::Load(df, phaseA + i), hn::Load(df, bend + i), pulse2, width, shape2, fine2);
+      const VF w4 = Wave(df, hn::Load(df, phaseB + i), hn::Load(df, incB + i), pulse2, width, shape2, fine2);
+      const VF m1 = hn::Div(hn::Add(hn::Load(df, wave1 + i), hn::Mul(fatMix, hn::Load(df, wave3 + i))), fatDiv);
+      const VF m2 = hn::Div(hn::Add(w2, hn::Mul(fatMix, w4)), fatDiv);
+      const VF levels = hn::Add(hn::Mul(osc1Level, m1), hn::Mul(osc2Level, m2));
+      const VF mix =
+          hn::Add(hn::Mul(hn::Set(df, 0.46), levels), hn::Mul(subLevel, SinTwoPi(df, hn::Load(df, subs + i))));
+      const VF osc = hn::Add(hn::Mul(unring, mix), hn::Mul(hn::Mul(ring, m1), m2));
+      const VF bent = hn::Add(osc, hn::Mul(hn::Mul(hn::Set(df, 0.14 * u), osc), osc));
+      hn::Store(osc, df, wave1 + i);
+      hn::Store(hn::Div(Tanh(df, hn::Mul(bent, fuzzDrive)), fuzzNorm), df, wave3 + i);
+    }
+  }
 
-    // Fuzz low-pass and drive, high-pass, resonant low-pass, saturation,
-    // output low-pass.
+  // 4. Fuzz low-pass and drive, high-pass, resonant low-pass, saturation,
+  // output low-pass.
+  const V coef = hn::Set(d, l.lowpassCoef);
+  const V bodyDrive = hn::Set(d, l.bodyDrive);
+  for (int base = 0; base < kLanes; base += lanes) {
     V fl = hn::Load(d, l.fuzzLowpass + base), ol = hn::Load(d, l.outputLowpass + base);
     V hpIc1 = hn::Load(d, l.hpIc1 + base), hpIc2 = hn::Load(d, l.hpIc2 + base);
     V lpIc1 = hn::Load(d, l.lpIc1 + base), lpIc2 = hn::Load(d, l.lpIc2 + base);
@@ -376,8 +417,8 @@ void RenderVoiceLanes(VoiceLanes& l) {
         lpA3 = hn::Load(d, coefs[5]);
       }
       const int at = s * kLanes + base;
-      const V osc = hn::Load(d, w1s + at);
-      const V shaped = hn::Load(d, w3s + at);
+      const V osc = hn::Load(d, wave1 + at);
+      const V shaped = hn::Load(d, wave3 + at);
       fl = FlushTiny(d, hn::Add(fl, hn::Mul(coef, hn::Sub(shaped, fl))));
       const V warm = hn::Add(shaped, hn::Mul(hn::Set(d, 0.7 * v), hn::Sub(fl, shaped)));
       const V p = hn::Add(hn::Mul(hn::Set(d, 1.0 - u), osc), hn::Mul(hn::Set(d, u), warm));
