@@ -450,40 +450,13 @@ int SynthCore::PolyLanesRun(int first, int end) {
     resting[lane] = RestingPitchRatios(v, frame, ratio1[lane], ratio2[lane]);
   }
 
-  // The envelopes, voice by voice over the run. The run ends before the first
-  // sample on which a voice's amplitude falls silent; the voices stepped past
-  // that sample are stepped again from the run's start.
-  struct Envelopes {
-    bool ampGate, filterGate;
-    int ampStage, filterStage;
-    double ampLevel, filterLevel;
-  };
+  // The envelopes of the run. It ends before the first sample on which a
+  // voice's amplitude falls silent.
+  Voice* laneVoices[kLanes] = {};
+  for (int lane = 0; lane < count; ++lane) laneVoices[lane] = &voices[laneVoice[lane]];
   alignas(32) double filterLevel[VoiceLanes::kSamples * kLanes];
-  Envelopes start[kLanes];
-  int n = std::min(end - first, VoiceLanes::kSamples);
-  bool stepAgain = false;
-  for (int lane = 0; lane < count; ++lane) {
-    Voice& v = voices[laneVoice[lane]];
-    start[lane] = {v.ampGate, v.filterGate, v.ampStage, v.filterStage, v.ampLevel, v.filterLevel};
-    const int stepped = StepEnvelopesWhileSounding(v, frame, n, l.ampLevel + lane, filterLevel + lane, kLanes);
-    if (stepped < n) {
-      n = stepped;
-      stepAgain |= lane > 0;
-    }
-  }
-  if (stepAgain) {
-    for (int lane = 0; lane < count; ++lane) {
-      Voice& v = voices[laneVoice[lane]];
-      const Envelopes& e = start[lane];
-      v.ampGate = e.ampGate;
-      v.filterGate = e.filterGate;
-      v.ampStage = e.ampStage;
-      v.filterStage = e.filterStage;
-      v.ampLevel = e.ampLevel;
-      v.filterLevel = e.filterLevel;
-      StepEnvelopesWhileSounding(v, frame, n, l.ampLevel + lane, filterLevel + lane, kLanes);
-    }
-  }
+  const int n = StepEnvelopesWhileSounding(laneVoices, count, frame, std::min(end - first, VoiceLanes::kSamples),
+                                           l.ampLevel, filterLevel, kLanes);
 
   // The tuning, the glide and the filter designs, sample by sample.
   for (int s = 0; s < n; ++s) {
@@ -493,7 +466,7 @@ int SynthCore::PolyLanesRun(int first, int end) {
     driftValue[1] = b.drift1[i];
     FrameSample(frame, b.lfo[i]);
     for (int lane = 0; lane < count; ++lane) {
-      Voice& v = voices[laneVoice[lane]];
+      Voice& v = *laneVoices[lane];
       const int at = s * kLanes + lane;
       if (resting[lane]) {
         l.inc1[at] = LimitIncrement(ratio1[lane] * frame.tuneFactor1);

@@ -226,11 +226,12 @@ private:
   double OscillatorSection(Voice& voice, const VoiceFrame& frame);
   // Pieces of a voice's sample, shared by the voice-by-voice path and the lanes.
   void StepEnvelopes(Voice& voice, const VoiceFrame& frame);
-  // Steps a voice's envelopes over up to n samples, writing each sample's
-  // amplitude and filter levels to amp[s * stride] and filter[s * stride]; stops
-  // before a step that would leave the amplitude silent. Returns the steps taken.
-  static int StepEnvelopesWhileSounding(Voice& voice, const VoiceFrame& frame, int n, double* amp, double* filter,
-                                        int stride);
+  // Steps the envelopes of count (1 to 4) voices over up to n samples, writing
+  // sample s's amplitude and filter levels of voice k to amp[s * stride + k]
+  // and filter[s * stride + k]; stops before a sample on which a voice's
+  // amplitude would fall silent. Returns the samples stepped.
+  static int StepEnvelopesWhileSounding(Voice* const* voices, int count, const VoiceFrame& frame, int n,
+                                        double* amp, double* filter, int stride);
   double RenderVoiceBody(Voice& voice, const VoiceFrame& frame);  // after StepEnvelopes
   void OscillatorIncrements(Voice& voice, const VoiceFrame& frame, double& inc1, double& inc2);
   // The pitch ratios (2^(semitones / 12)) of a voice whose glide has come to

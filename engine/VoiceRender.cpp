@@ -94,34 +94,71 @@ void SynthCore::StepEnvelopes(Voice& voice, const VoiceFrame& fr) {
   dsp::EnvelopeStep(voice.active, voice.filterGate, voice.filterStage, voice.filterLevel, fr.filter);
 }
 
-int SynthCore::StepEnvelopesWhileSounding(Voice& voice, const VoiceFrame& fr, int n, double* amp, double* filter,
-                                          int stride) {
-  // The states in locals, so that they stay in registers through the loop.
-  const bool gate = voice.active;
-  bool ampLatch = voice.ampGate, filterLatch = voice.filterGate;
-  int ampStage = voice.ampStage, filterStage = voice.filterStage;
-  double ampLevel = voice.ampLevel, filterLevel = voice.filterLevel;
+namespace {
+// The envelopes of count voices stepped together sample by sample, their
+// states in locals (registers, for a count known when compiling), so that the
+// voices' steps overlap.
+template <int kCount>
+int StepEnvelopesTogether(SynthCore::Voice* const* voices, const dsp::EnvelopeSettings& ampSettings,
+                          const dsp::EnvelopeSettings& filterSettings, int n, double* amp, double* filter,
+                          int stride) {
+  bool gate[kCount], ampLatch[kCount], filterLatch[kCount];
+  int ampStage[kCount], filterStage[kCount];
+  double ampLevel[kCount], filterLevel[kCount];
+  for (int k = 0; k < kCount; ++k) {
+    const SynthCore::Voice& v = *voices[k];
+    gate[k] = v.active;
+    ampLatch[k] = v.ampGate;
+    filterLatch[k] = v.filterGate;
+    ampStage[k] = v.ampStage;
+    filterStage[k] = v.filterStage;
+    ampLevel[k] = v.ampLevel;
+    filterLevel[k] = v.filterLevel;
+  }
   int s = 0;
   for (; s < n; ++s) {
-    bool latch = ampLatch;
-    int stage = ampStage;
-    double level = ampLevel;
-    dsp::EnvelopeStep(gate, latch, stage, level, fr.amp);
-    if (!(level > kSilentLevel)) break;
-    ampLatch = latch;
-    ampStage = stage;
-    ampLevel = level;
-    dsp::EnvelopeStep(gate, filterLatch, filterStage, filterLevel, fr.filter);
-    amp[s * stride] = ampLevel;
-    filter[s * stride] = filterLevel;
+    bool latch[kCount];
+    int stage[kCount];
+    double level[kCount];
+    bool sounding = true;
+    for (int k = 0; k < kCount; ++k) {
+      latch[k] = ampLatch[k];
+      stage[k] = ampStage[k];
+      level[k] = ampLevel[k];
+      dsp::EnvelopeStep(gate[k], latch[k], stage[k], level[k], ampSettings);
+      sounding &= level[k] > SynthCore::kSilentLevel;
+    }
+    if (!sounding) break;
+    for (int k = 0; k < kCount; ++k) {
+      ampLatch[k] = latch[k];
+      ampStage[k] = stage[k];
+      ampLevel[k] = level[k];
+      dsp::EnvelopeStep(gate[k], filterLatch[k], filterStage[k], filterLevel[k], filterSettings);
+      amp[s * stride + k] = ampLevel[k];
+      filter[s * stride + k] = filterLevel[k];
+    }
   }
-  voice.ampGate = ampLatch;
-  voice.filterGate = filterLatch;
-  voice.ampStage = ampStage;
-  voice.filterStage = filterStage;
-  voice.ampLevel = ampLevel;
-  voice.filterLevel = filterLevel;
+  for (int k = 0; k < kCount; ++k) {
+    SynthCore::Voice& v = *voices[k];
+    v.ampGate = ampLatch[k];
+    v.filterGate = filterLatch[k];
+    v.ampStage = ampStage[k];
+    v.filterStage = filterStage[k];
+    v.ampLevel = ampLevel[k];
+    v.filterLevel = filterLevel[k];
+  }
   return s;
+}
+}  // namespace
+
+int SynthCore::StepEnvelopesWhileSounding(Voice* const* lanes, int count, const VoiceFrame& fr, int n, double* amp,
+                                          double* filter, int stride) {
+  switch (count) {
+    case 1: return StepEnvelopesTogether<1>(lanes, fr.amp, fr.filter, n, amp, filter, stride);
+    case 2: return StepEnvelopesTogether<2>(lanes, fr.amp, fr.filter, n, amp, filter, stride);
+    case 3: return StepEnvelopesTogether<3>(lanes, fr.amp, fr.filter, n, amp, filter, stride);
+    default: return StepEnvelopesTogether<4>(lanes, fr.amp, fr.filter, n, amp, filter, stride);
+  }
 }
 
 double SynthCore::RenderVoiceBody(Voice& voice, const VoiceFrame& fr) {
