@@ -259,12 +259,12 @@ HWY_INLINE V SvfLowpass(D d, V x, V a1, V a2, V a3, V& ic1, V& ic2) {
   return lp;
 }
 
-// The voices in lanes over the run's samples, in passes: the phases, which
-// carry from sample to sample, lane by lane; the waves, the mix and the fuzz's
-// shaping, which depend only on the phases and increments of their own sample,
-// over all samples and lanes at once in the widest vectors; then the fuzz
-// low-pass, drive and filters, lane by lane with their states in vectors. A
-// filter design takes effect on its sample.
+// The voices in lanes over the run's samples, in passes. What carries from
+// sample to sample (the phases, the fuzz low-pass, the filters, the output
+// low-pass) runs lane by lane with its states in vectors; what depends only on
+// its own sample's values (the waves, the mix, the fuzz's shaping, the drive,
+// the saturation) runs over all samples and lanes at once in the widest
+// vectors. A filter design takes effect on its sample.
 void RenderVoiceLanes(VoiceLanes& l) {
   const D d;
   const DF df;
@@ -376,15 +376,38 @@ void RenderVoiceLanes(VoiceLanes& l) {
     }
   }
 
-  // 4. Fuzz low-pass and drive, high-pass, resonant low-pass, saturation,
-  // output low-pass.
+  // 4. The fuzz low-pass, lane by lane.
   const V coef = hn::Set(d, l.lowpassCoef);
-  const V bodyDrive = hn::Set(d, l.bodyDrive);
   for (int base = 0; base < kLanes; base += lanes) {
-    V fl = hn::Load(d, l.fuzzLowpass + base), ol = hn::Load(d, l.outputLowpass + base);
+    V fl = hn::Load(d, l.fuzzLowpass + base);
+    for (int s = 0; s < samples; ++s) {
+      const int at = s * kLanes + base;
+      fl = FlushTiny(d, hn::Add(fl, hn::Mul(coef, hn::Sub(hn::Load(d, wave3 + at), fl))));
+      hn::Store(fl, d, phaseA + at);
+    }
+    hn::Store(fl, d, l.fuzzLowpass + base);
+  }
+  // Warmth and drive: the voice signal, into wave1.
+  {
+    // 0.45 + 0.55 x velocity of each value's lane.
+    for (int i = 0; i < values; ++i) phaseB[i] = 0.45 + 0.55 * l.velocity[i % kLanes];
+    const VF bodyDrive = hn::Set(df, l.bodyDrive);
+    const VF warmth = hn::Set(df, 0.7 * v), dry = hn::Set(df, 1.0 - u), wet = hn::Set(df, u);
+    for (int i = 0; i < values; i += flat) {
+      const VF osc = hn::Load(df, wave1 + i);
+      const VF shaped = hn::Load(df, wave3 + i);
+      const VF warm = hn::Add(shaped, hn::Mul(warmth, hn::Sub(hn::Load(df, phaseA + i), shaped)));
+      const VF p = hn::Add(hn::Mul(dry, osc), hn::Mul(wet, warm));
+      const VF gain = hn::Mul(hn::Mul(bodyDrive, hn::LoadU(df, l.ampLevel + i)), hn::Load(df, phaseB + i));
+      hn::Store(Tanh(df, hn::Mul(gain, p)), df, wave1 + i);
+    }
+  }
+
+  // 5. High-pass and resonant low-pass, lane by lane with the designs: the
+  // low-pass output into wave3.
+  for (int base = 0; base < kLanes; base += lanes) {
     V hpIc1 = hn::Load(d, l.hpIc1 + base), hpIc2 = hn::Load(d, l.hpIc2 + base);
     V lpIc1 = hn::Load(d, l.lpIc1 + base), lpIc2 = hn::Load(d, l.lpIc2 + base);
-    const V vel = hn::Add(hn::Set(d, 0.45), hn::Mul(hn::Set(d, 0.55), hn::Load(d, l.velocity + base)));
     // The filter coefficients of these lanes, rewritten by the designs.
     alignas(32) double coefs[6][kLanes];
     for (int i = 0; i < lanes; ++i) {
@@ -417,32 +440,38 @@ void RenderVoiceLanes(VoiceLanes& l) {
         lpA3 = hn::Load(d, coefs[5]);
       }
       const int at = s * kLanes + base;
-      const V osc = hn::Load(d, wave1 + at);
-      const V shaped = hn::Load(d, wave3 + at);
-      fl = FlushTiny(d, hn::Add(fl, hn::Mul(coef, hn::Sub(shaped, fl))));
-      const V warm = hn::Add(shaped, hn::Mul(hn::Set(d, 0.7 * v), hn::Sub(fl, shaped)));
-      const V p = hn::Add(hn::Mul(hn::Set(d, 1.0 - u), osc), hn::Mul(hn::Set(d, u), warm));
-      const V gain = hn::Mul(hn::Mul(bodyDrive, hn::Load(d, l.ampLevel + at)), vel);
-      const V y = Tanh(d, hn::Mul(gain, p));
-
+      const V y = hn::Load(d, wave1 + at);
       const V h = hn::Sub(y, SvfLowpass(d, y, hpA1, hpA2, hpA3, hpIc1, hpIc2));
-      const V lp = SvfLowpass(d, h, lpA1, lpA2, lpA3, lpIc1, lpIc2);
-      V q = lp;
-      if (v != 0.0) {
-        const double m = 1.0 + 1.8 * v;
-        const V sat =
-            hn::Mul(hn::Div(Tanh(d, hn::Mul(hn::Set(d, m), lp)), hn::Set(d, m)), hn::Set(d, 1.0 + 0.7 * v));
-        q = hn::Add(lp, hn::Mul(hn::Set(d, v), hn::Sub(sat, lp)));
-      }
-      ol = FlushTiny(d, hn::Add(ol, hn::Mul(coef, hn::Sub(q, ol))));
-      hn::Store(hn::Add(q, hn::Mul(hn::Set(d, 0.6 * v), hn::Sub(ol, q))), d, l.out + at);
+      hn::Store(SvfLowpass(d, h, lpA1, lpA2, lpA3, lpIc1, lpIc2), d, wave3 + at);
     }
-    hn::Store(fl, d, l.fuzzLowpass + base);
-    hn::Store(ol, d, l.outputLowpass + base);
     hn::Store(hpIc1, d, l.hpIc1 + base);
     hn::Store(hpIc2, d, l.hpIc2 + base);
     hn::Store(lpIc1, d, l.lpIc1 + base);
     hn::Store(lpIc2, d, l.lpIc2 + base);
+  }
+
+  // 6. Post-filter saturation, bypassed exactly while the warmth is 0.
+  if (v != 0.0) {
+    const double m = 1.0 + 1.8 * v;
+    const VF mv = hn::Set(df, m), makeUp = hn::Set(df, 1.0 + 0.7 * v), warmth = hn::Set(df, v);
+    for (int i = 0; i < values; i += flat) {
+      const VF lp = hn::Load(df, wave3 + i);
+      const VF sat = hn::Mul(hn::Div(Tanh(df, hn::Mul(mv, lp)), mv), makeUp);
+      hn::Store(hn::Add(lp, hn::Mul(warmth, hn::Sub(sat, lp))), df, wave3 + i);
+    }
+  }
+
+  // 7. Output low-pass, lane by lane, and the voices' samples.
+  for (int base = 0; base < kLanes; base += lanes) {
+    V ol = hn::Load(d, l.outputLowpass + base);
+    const V blend = hn::Set(d, 0.6 * v);
+    for (int s = 0; s < samples; ++s) {
+      const int at = s * kLanes + base;
+      const V q = hn::Load(d, wave3 + at);
+      ol = FlushTiny(d, hn::Add(ol, hn::Mul(coef, hn::Sub(q, ol))));
+      hn::Store(hn::Add(q, hn::Mul(blend, hn::Sub(ol, q))), d, l.out + at);
+    }
+    hn::Store(ol, d, l.outputLowpass + base);
   }
 }
 
