@@ -249,10 +249,12 @@ private:
   bool GatherVoice(Voice& voice, const VoiceFrame& frame, int lane);
   // A voice's states into a lane, for every sample of a run.
   void GatherLaneStates(const Voice& voice, int lane);
-  // Copies lane 0 into the unused lanes, for the run's first samples.
+  // Copies lane 0 into the unused lanes: its states and its inputs of the run's samples.
   void PadLanes(int samples);
   double ScatterVoice(Voice& voice, int lane) const;
-  void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame) { DesignVoiceFilters(voice, frame, voice.filterLevel); }
+  void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame) {
+    DesignVoiceFilters(voice, frame, voice.filterLevel);
+  }
   // The same with the filter envelope's level as given.
   void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame, double filterLevel);
   static constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every 16 samples

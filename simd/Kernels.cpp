@@ -317,13 +317,15 @@ void RenderVoiceLanes(VoiceLanes& l) {
               wave3 + i);
   }
 
-  // 2. Vrel Bite: the library's exp2 for every value, as the plain path calls
-  // it; then oscillator 2's increments, bent.
+  // 2. Vrel Bite: the library's exp2 for every value of the lanes in use, as
+  // the plain path calls it (the unused lanes are not bent); then oscillator
+  // 2's increments, bent.
   if (biteDepth != 0.0) {
+    const int count = l.count;
     for (int i = 0; i < values; ++i) {
       const double w = wave1[i];
       const double c = w < -1.0 ? -1.0 : (w > 1.0 ? 1.0 : w);
-      bend[i] = std::exp2(c * biteDepth);
+      bend[i] = i % kLanes < count ? std::exp2(c * biteDepth) : 1.0;
     }
   }
   for (int i = 0; i < values; i += flat) {
