@@ -391,8 +391,11 @@ void RenderVoiceLanes(VoiceLanes& l) {
   }
   // Warmth and drive: the voice signal, into wave1.
   {
-    // 0.45 + 0.55 x velocity of each value's lane.
-    for (int i = 0; i < values; ++i) phaseB[i] = 0.45 + 0.55 * l.velocity[i % kLanes];
+    // 0.45 + 0.55 x velocity of each lane, repeated: a vector of values from
+    // index i on starts at lane i % kLanes.
+    constexpr int kRow = kLanes + HWY_MAX_BYTES / sizeof(double);
+    alignas(HWY_MAX_BYTES) double velocity[kRow];
+    for (int k = 0; k < kRow; ++k) velocity[k] = 0.45 + 0.55 * l.velocity[k % kLanes];
     const VF bodyDrive = hn::Set(df, l.bodyDrive);
     const VF warmth = hn::Set(df, 0.7 * v), dry = hn::Set(df, 1.0 - u), wet = hn::Set(df, u);
     for (int i = 0; i < values; i += flat) {
@@ -400,7 +403,8 @@ void RenderVoiceLanes(VoiceLanes& l) {
       const VF shaped = hn::Load(df, wave3 + i);
       const VF warm = hn::Add(shaped, hn::Mul(warmth, hn::Sub(hn::Load(df, phaseA + i), shaped)));
       const VF p = hn::Add(hn::Mul(dry, osc), hn::Mul(wet, warm));
-      const VF gain = hn::Mul(hn::Mul(bodyDrive, hn::LoadU(df, l.ampLevel + i)), hn::Load(df, phaseB + i));
+      const VF vel = hn::LoadU(df, velocity + i % kLanes);
+      const VF gain = hn::Mul(hn::Mul(bodyDrive, hn::LoadU(df, l.ampLevel + i)), vel);
       hn::Store(Tanh(df, hn::Mul(gain, p)), df, wave1 + i);
     }
   }
