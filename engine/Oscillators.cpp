@@ -42,6 +42,17 @@ double CrossfadedWave(double p, double q, double pulse, double width, int curren
 
 }  // namespace
 
+bool SynthCore::RestingPitchRatios(Voice& voice, const VoiceFrame& fr, double& ratio1, double& ratio2) {
+  // At rest: a glide step would leave both pitches where they are.
+  if (voice.pitch1 < 0.0 || voice.pitch2 < 0.0) return false;
+  if (voice.pitch1 + fr.glide * (voice.note1 - voice.pitch1) != voice.pitch1 ||
+      voice.pitch2 + fr.glide * (voice.note2 - voice.pitch2) != voice.pitch2)
+    return false;
+  ratio1 = voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, steps::PitchRatio);
+  ratio2 = voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, steps::PitchRatio);
+  return true;
+}
+
 void SynthCore::UpdateShapes(Voice& voice, const VoiceFrame& fr) {
   UpdateShape(fr.shape1, voice.wave1, voice.prevWave1, voice.fade1);
   UpdateShape(fr.shape2, voice.wave2, voice.prevWave2, voice.fade2);

@@ -54,6 +54,11 @@ void Smooth(double& x, double target, double c) {
   x = dsp::FlushTiny(x + c * (target - x));
 }
 
+// A Poly voice is rendered while its key is held or its amplitude still sounds.
+bool PolyVoiceRenders(const SynthCore::Voice& v) {
+  return v.note1 >= 0 && (v.active || v.ampLevel > SynthCore::kSilentLevel);
+}
+
 bool IsGainControl(int index) {
   switch (index) {
     case kAmpLevel: case kOsc1Level: case kOsc2Level: case kRing: case kBankMix: case kSpace: return true;
@@ -103,8 +108,8 @@ void SynthCore::UpdateRateConstants() {
   mAgeReload = static_cast<int>(kAgeTargetSeconds * s);
   if (mAgeReload < 2) mAgeReload = 1;
   for (dsp::Memo* m : {&mAttackCoef, &mAmpDecayCoef, &mReleaseCoef, &mFilterAttackCoef, &mFilterDecayCoef,
-                       &mFilterReleaseCoef, &mGlideCoef, &mLfoRate, &mBodyBoost, &mFatRatio, &mFatRatioDown, &mBankFocus,
-                       &mLfoStep, &mDriftStep[0], &mDriftStep[1], &mHighPassFor})
+                       &mFilterReleaseCoef, &mGlideCoef, &mLfoRate, &mBodyBoost, &mFatRatio, &mFatRatioDown,
+                       &mBankFocus, &mLfoStep, &mDriftStep[0], &mDriftStep[1], &mHighpassG})
     m->Clear();
 }
 
@@ -288,12 +293,10 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
     FillVoiceFrame(mFrame, age, motion);
     TuneBlock(m);
   }
-  if (voiceMode != kPoly && m > 1 && SingleVoiceBlockFits(voices[0], mFrame)) {
+  if (voiceMode != kPoly && m > 1 && SingleVoiceBlockFits(voices[0], mFrame))
     SingleVoiceBlock(m);
-  } else {
-    for (int i = 0; i < m; ++i) b.sum[i] = VoiceSample(i);
-  }
-
+  else
+    RenderVoices(m);
   // 7. Output chain.
   OutputBlock(m, age, outLeft, outRight);
   return m;
@@ -314,9 +317,8 @@ double SynthCore::VoiceSample(int i) {
   if (voiceMode == kPoly) {
     // With a lanes kernel, the sounding voices are rendered together; the
     // others, and every voice without one, one by one.
-    auto renders = [](const Voice& v) { return v.note1 >= 0 && (v.active || v.ampLevel > kSilentLevel); };
     int toRender = 0;
-    for (int k = 1; k < kNumVoices; ++k) toRender += renders(voices[k]) ? 1 : 0;
+    for (int k = 1; k < kNumVoices; ++k) toRender += PolyVoiceRenders(voices[k]) ? 1 : 0;
     // One voice alone is quicker on its own than in a vector of four lanes.
     const bool useLanes = mKernels->voiceLanes && toRender >= 2;
     bool haveFrame = false;
@@ -325,7 +327,7 @@ double SynthCore::VoiceSample(int i) {
     mLanes.count = 0;
     for (int k = 1; k < kNumVoices; ++k) {
       Voice& v = voices[k];
-      if (renders(v)) {
+      if (PolyVoiceRenders(v)) {
         if (!haveFrame) {
           frameNow();
           haveFrame = true;
@@ -345,7 +347,9 @@ double SynthCore::VoiceSample(int i) {
     }
     if (mLanes.count > 0) {
       SetSharedLanes(frame);
-      PadLanes();
+      mLanes.samples = 1;
+      mLanes.designCount = 0;
+      PadLanes(1);
       mKernels->voiceLanes(mLanes);
       for (int lane = 0; lane < mLanes.count; ++lane)
         voiceOutput[laneVoice[lane]] = ScatterVoice(voices[laneVoice[lane]], lane);
@@ -364,8 +368,110 @@ double SynthCore::VoiceSample(int i) {
     }
     sum = voiceOutput[0];
   }
-
   return MixDown(sum, count);
+}
+
+void SynthCore::RenderVoices(int m) {
+  // In Poly with a lanes kernel, the sounding voices stay in lanes for runs of
+  // samples. A sample at which one of them falls silent goes voice by voice,
+  // and so does the rest of a block in which no run can start (fewer than two
+  // voices, a shape crossfading, a voice silent while its key is held).
+  bool tryLanes = voiceMode == kPoly && mKernels->voiceLanes != nullptr;
+  for (int i = 0; i < m;) {
+    if (tryLanes) {
+      const int done = PolyLanesRun(i, m);
+      if (done == 0) tryLanes = false;
+      i += done;
+      if (i == m) break;
+    }
+    mBlock.sum[i] = VoiceSample(i);
+    ++i;
+  }
+}
+
+int SynthCore::PolyLanesRun(int first, int end) {
+  constexpr int kLanes = VoiceLanes::kLanes;
+  static_assert(kNumVoices - 1 <= kLanes, "every Poly voice has a lane");
+  static_assert(kBlock <= VoiceLanes::kSamples, "a run is at most a block long");
+  static_assert(VoiceLanes::kMaxDesigns >=
+                    kLanes * ((VoiceLanes::kSamples + kFilterUpdateInterval - 1) / kFilterUpdateInterval),
+                "room for every filter design of a run");
+  const Block& b = mBlock;
+  VoiceFrame& frame = mFrame;
+  VoiceLanes& l = mLanes;
+
+  // The voices that render, in slot order; each must keep its shapes.
+  int laneVoice[kLanes] = {};
+  int count = 0;
+  for (int k = 1; k < kNumVoices; ++k) {
+    const Voice& v = voices[k];
+    if (!PolyVoiceRenders(v)) continue;
+    if (v.wave1 != frame.shape1 || v.wave2 != frame.shape2 || v.fade1 < 1.0 || v.fade2 < 1.0) return 0;
+    laneVoice[count++] = k;
+  }
+  if (count < 2) return 0;
+
+  l.count = count;
+  l.designCount = 0;
+  SetSharedLanes(frame);
+  l.ring = RingAmount(voices[laneVoice[0]], frame);
+  // A voice whose glide has come to rest keeps its pitch ratios for the run.
+  bool resting[kLanes] = {};
+  double ratio1[kLanes] = {}, ratio2[kLanes] = {};
+  for (int lane = 0; lane < count; ++lane) {
+    Voice& v = voices[laneVoice[lane]];
+    GatherLaneStates(v, lane);
+    resting[lane] = RestingPitchRatios(v, frame, ratio1[lane], ratio2[lane]);
+  }
+
+  // The envelopes of the run. It ends before the first sample on which a
+  // voice's amplitude falls silent.
+  Voice* laneVoices[kLanes] = {};
+  for (int lane = 0; lane < count; ++lane) laneVoices[lane] = &voices[laneVoice[lane]];
+  alignas(32) double filterLevel[VoiceLanes::kSamples * kLanes];
+  const int n = StepEnvelopesWhileSounding(laneVoices, count, frame, std::min(end - first, VoiceLanes::kSamples),
+                                           l.ampLevel, filterLevel, kLanes);
+
+  // The tuning, the glide and the filter designs, sample by sample.
+  for (int s = 0; s < n; ++s) {
+    const int i = first + s;
+    ageDrift = b.ageDrift[i];
+    driftValue[0] = b.drift0[i];
+    driftValue[1] = b.drift1[i];
+    BlockFrameSample(frame, i);
+    for (int lane = 0; lane < count; ++lane) {
+      Voice& v = *laneVoices[lane];
+      const int at = s * kLanes + lane;
+      if (resting[lane]) {
+        l.inc1[at] = dsp::LimitIncrement(ratio1[lane] * frame.tuneFactor1);
+        l.inc2[at] = dsp::LimitIncrement(ratio2[lane] * frame.tuneFactor2);
+      } else {
+        OscillatorIncrements(v, frame, l.inc1[at], l.inc2[at]);
+      }
+      if (FilterDesignDue(v)) {
+        DesignVoiceFilters(v, frame, filterLevel[at]);
+        l.designs[l.designCount++] = {s,
+                                      lane,
+                                      {v.lowpass.a1, v.lowpass.a2, v.lowpass.a3},
+                                      {v.highpass.a1, v.highpass.a2, v.highpass.a3}};
+      }
+    }
+  }
+  if (n == 0) return 0;
+
+  l.samples = n;
+  PadLanes(n);
+  mKernels->voiceLanes(l);
+  for (int lane = 0; lane < count; ++lane)
+    voiceOutput[laneVoice[lane]] = ScatterVoice(voices[laneVoice[lane]], lane);
+
+  // The sum in slot order, as the voice-by-voice path adds it.
+  for (int s = 0; s < n; ++s) {
+    double sum = 0.0;
+    for (int lane = 0; lane < count; ++lane) sum += l.out[s * kLanes + lane];
+    mBlock.sum[first + s] = MixDown(sum, count);
+  }
+  return n;
 }
 
 }  // namespace vrelbazzit

@@ -5,6 +5,7 @@
 // framework; the plug-in drives it from one thread at a time.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -190,6 +191,8 @@ private:
   int RenderBlock(double* left, double* right, int n);
   // One step of the smoothed controls; false when no value changed.
   bool SmoothControls();
+  // The voices' sums of the block's m samples, into the block's sum.
+  void RenderVoices(int m);
   // The voices' sum of sample i of the block.
   double VoiceSample(int i);
   // The voice sum after the declick and the poly level, count the voices rendered.
@@ -208,6 +211,10 @@ private:
     int designAt[kBlock / 16 + 2];
     dsp::Svf lowpass[kBlock / 16 + 2], highpass[kBlock / 16 + 2];
   };
+  // Poly voices in lanes from sample first of the block on, for as many
+  // samples as they all keep sounding (up to end); their sums into the block's
+  // sum. Returns the samples rendered: 0 when no run can start here.
+  int PolyLanesRun(int first, int end);
   void OutputBlock(int n, double age, double* left, double* right);
   void EchoTargets(double& left, double& right) const;
   double OutputDrive();
@@ -260,8 +267,17 @@ private:
   double VoiceOutput(Voice& voice, const VoiceFrame& frame, double lp, double saturationTanh) const;
   // Pieces of a voice's sample, shared by the voice-by-voice path and the lanes.
   void StepEnvelopes(Voice& voice, const VoiceFrame& frame);
+  // Steps the envelopes of count (1 to 4) voices over up to n samples, writing
+  // sample s's amplitude and filter levels of voice k to amp[s * stride + k]
+  // and filter[s * stride + k]; stops before a sample on which a voice's
+  // amplitude would fall silent. Returns the samples stepped.
+  static int StepEnvelopesWhileSounding(Voice* const* voices, int count, const VoiceFrame& frame, int n,
+                                        double* amp, double* filter, int stride);
   double RenderVoiceBody(Voice& voice, const VoiceFrame& frame);  // after StepEnvelopes
   void OscillatorIncrements(Voice& voice, const VoiceFrame& frame, double& inc1, double& inc2);
+  // The pitch ratios (2^(semitones / 12)) of a voice whose glide has come to
+  // rest, which then hold while the block's frame holds; false while it glides.
+  bool RestingPitchRatios(Voice& voice, const VoiceFrame& frame, double& ratio1, double& ratio2);
   static void UpdateShapes(Voice& voice, const VoiceFrame& frame);
   double RingAmount(const Voice& voice, const VoiceFrame& frame) const;
   // The lanes (after StepEnvelopes): GatherVoice takes a sounding voice whose
@@ -270,12 +286,25 @@ private:
   // returns the voice's sample.
   void SetSharedLanes(const VoiceFrame& frame);
   bool GatherVoice(Voice& voice, const VoiceFrame& frame, int lane);
-  void PadLanes();
+  // A voice's states into a lane, for every sample of a run.
+  void GatherLaneStates(const Voice& voice, int lane);
+  // Copies lane 0 into the unused lanes: its states and its inputs of the run's samples.
+  void PadLanes(int samples);
   double ScatterVoice(Voice& voice, int lane) const;
-  void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame);
+  void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame) {
+    DesignVoiceFilters(voice, frame, voice.filterLevel);
+  }
+  // The same with the filter envelope's level as given.
+  void DesignVoiceFilters(Voice& voice, const VoiceFrame& frame, double filterLevel);
+  static constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every 16 samples
   // Counts a voice's filter countdown down one sample; true when the filters
   // are to be designed on this sample.
-  static bool FilterDesignDue(Voice& voice);
+  static bool FilterDesignDue(Voice& voice) {
+    const int before = voice.filterCountdown--;
+    if (before >= 2) return false;
+    voice.filterCountdown = kFilterUpdateInterval;
+    return true;
+  }
   // Released, both envelopes idle at exactly 0, the filter and output states
   // exactly 0: the voice's sample is exactly 0 and only its filter design
   // moves on (the fuzz low-pass only moves while the voice sounds).
@@ -313,10 +342,9 @@ private:
   dsp::Memo mGlideCoef, mLfoRate, mBodyBoost, mFatRatio, mFatRatioDown, mFuzzNorm;
   dsp::Memo mBankFocus, mColorFocus, mShiftRatio;
   dsp::Memo mLfoStep, mDriftStep[2];  // phase increments: rate / sample rate
+  dsp::Memo mCutoffBase;               // the voice low-pass's cutoff before its modulation, in Hz
+  dsp::Memo mHighpassG;                // tan(pi f / S) of the voice high-pass
   dsp::Memo mOutputDrive;              // the output stage's drive, from the smoothed fuzz
-  dsp::Memo mCutoffPow;                // 350^cutoff of the voice low-pass
-  dsp::Memo mHighPassFor;              // the high-pass parameter mHighPassDesign was made for
-  dsp::Svf mHighPassDesign;
   double mBankWeights[kNumBands] = {};
 
   // Exact-zero skips. Only Tick and SetSampleRate write the bank states and

@@ -106,6 +106,73 @@ double SynthCore::RenderVoice(Voice& voice, const VoiceFrame& fr) {
   return RenderVoiceBody(voice, fr);
 }
 
+namespace {
+// The envelopes of count voices stepped together sample by sample, their
+// states in locals (registers, for a count known when compiling), so that the
+// voices' steps overlap.
+template <int kCount>
+int StepEnvelopesTogether(SynthCore::Voice* const* voices, const dsp::EnvelopeSettings& ampSettings,
+                          const dsp::EnvelopeSettings& filterSettings, int n, double* amp, double* filter,
+                          int stride) {
+  bool gate[kCount], ampLatch[kCount], filterLatch[kCount];
+  int ampStage[kCount], filterStage[kCount];
+  double ampLevel[kCount], filterLevel[kCount];
+  for (int k = 0; k < kCount; ++k) {
+    const SynthCore::Voice& v = *voices[k];
+    gate[k] = v.active;
+    ampLatch[k] = v.ampGate;
+    filterLatch[k] = v.filterGate;
+    ampStage[k] = v.ampStage;
+    filterStage[k] = v.filterStage;
+    ampLevel[k] = v.ampLevel;
+    filterLevel[k] = v.filterLevel;
+  }
+  int s = 0;
+  for (; s < n; ++s) {
+    bool latch[kCount];
+    int stage[kCount];
+    double level[kCount];
+    bool sounding = true;
+    for (int k = 0; k < kCount; ++k) {
+      latch[k] = ampLatch[k];
+      stage[k] = ampStage[k];
+      level[k] = ampLevel[k];
+      dsp::EnvelopeStep(gate[k], latch[k], stage[k], level[k], ampSettings);
+      sounding &= level[k] > SynthCore::kSilentLevel;
+    }
+    if (!sounding) break;
+    for (int k = 0; k < kCount; ++k) {
+      ampLatch[k] = latch[k];
+      ampStage[k] = stage[k];
+      ampLevel[k] = level[k];
+      dsp::EnvelopeStep(gate[k], filterLatch[k], filterStage[k], filterLevel[k], filterSettings);
+      amp[s * stride + k] = ampLevel[k];
+      filter[s * stride + k] = filterLevel[k];
+    }
+  }
+  for (int k = 0; k < kCount; ++k) {
+    SynthCore::Voice& v = *voices[k];
+    v.ampGate = ampLatch[k];
+    v.filterGate = filterLatch[k];
+    v.ampStage = ampStage[k];
+    v.filterStage = filterStage[k];
+    v.ampLevel = ampLevel[k];
+    v.filterLevel = filterLevel[k];
+  }
+  return s;
+}
+}  // namespace
+
+int SynthCore::StepEnvelopesWhileSounding(Voice* const* lanes, int count, const VoiceFrame& fr, int n, double* amp,
+                                          double* filter, int stride) {
+  switch (count) {
+    case 1: return StepEnvelopesTogether<1>(lanes, fr.amp, fr.filter, n, amp, filter, stride);
+    case 2: return StepEnvelopesTogether<2>(lanes, fr.amp, fr.filter, n, amp, filter, stride);
+    case 3: return StepEnvelopesTogether<3>(lanes, fr.amp, fr.filter, n, amp, filter, stride);
+    default: return StepEnvelopesTogether<4>(lanes, fr.amp, fr.filter, n, amp, filter, stride);
+  }
+}
+
 double SynthCore::RenderVoiceBody(Voice& voice, const VoiceFrame& fr) {
   // 4. Voice signal.
   double y = 0.0;
@@ -160,13 +227,20 @@ bool SynthCore::GatherVoice(Voice& voice, const VoiceFrame& fr, int lane) {
   OscillatorIncrements(voice, fr, l.inc1[i], l.inc2[i]);
   l.ring = RingAmount(voice, fr);
   if (FilterDesignDue(voice)) DesignVoiceFilters(voice, fr);
+  l.ampLevel[i] = voice.ampLevel;
+  GatherLaneStates(voice, lane);
+  return true;
+}
+
+void SynthCore::GatherLaneStates(const Voice& voice, int lane) {
+  VoiceLanes& l = mLanes;
+  const auto i = static_cast<size_t>(lane);
+  l.velocity[i] = voice.velocity;
   l.phase1[i] = voice.phase1;
   l.phase2[i] = voice.phase2;
   l.layerPhase1[i] = voice.layerPhase1;
   l.layerPhase2[i] = voice.layerPhase2;
   l.subPhase[i] = voice.subPhase;
-  l.ampLevel[i] = voice.ampLevel;
-  l.velocity[i] = voice.velocity;
   l.fuzzLowpass[i] = voice.fuzzLowpass;
   l.outputLowpass[i] = voice.outputLowpass;
   l.lpA1[i] = voice.lowpass.a1;
@@ -179,16 +253,18 @@ bool SynthCore::GatherVoice(Voice& voice, const VoiceFrame& fr, int lane) {
   l.hpA3[i] = voice.highpass.a3;
   l.hpIc1[i] = voice.highpass.ic1;
   l.hpIc2[i] = voice.highpass.ic2;
-  return true;
 }
 
-void SynthCore::PadLanes() {
+void SynthCore::PadLanes(int samples) {
   VoiceLanes& l = mLanes;
-  for (int i = l.count; i < VoiceLanes::kLanes; ++i) {
-    for (double* a : {l.inc1, l.inc2, l.phase1, l.phase2, l.layerPhase1, l.layerPhase2, l.subPhase, l.ampLevel,
-                      l.velocity, l.fuzzLowpass, l.outputLowpass, l.lpA1, l.lpA2, l.lpA3, l.lpIc1, l.lpIc2, l.hpA1,
-                      l.hpA2, l.hpA3, l.hpIc1, l.hpIc2})
+  constexpr int kLanes = VoiceLanes::kLanes;
+  for (int i = l.count; i < kLanes; ++i) {
+    for (double* a : {l.velocity, l.phase1, l.phase2, l.layerPhase1, l.layerPhase2, l.subPhase, l.fuzzLowpass,
+                      l.outputLowpass, l.lpA1, l.lpA2, l.lpA3, l.lpIc1, l.lpIc2, l.hpA1, l.hpA2, l.hpA3, l.hpIc1,
+                      l.hpIc2})
       a[i] = a[0];
+    for (int s = 0; s < samples; ++s)
+      for (double* a : {l.inc1, l.inc2, l.ampLevel}) a[s * kLanes + i] = a[s * kLanes];
   }
 }
 
@@ -206,7 +282,7 @@ double SynthCore::ScatterVoice(Voice& voice, int lane) const {
   voice.lowpass.ic2 = l.lpIc2[i];
   voice.highpass.ic1 = l.hpIc1[i];
   voice.highpass.ic2 = l.hpIc2[i];
-  return l.out[i];
+  return l.out[static_cast<size_t>((l.samples - 1) * VoiceLanes::kLanes + lane)];
 }
 
 bool SynthCore::VoiceAtRest(const Voice& v) {
@@ -215,32 +291,28 @@ bool SynthCore::VoiceAtRest(const Voice& v) {
          v.lowpass.ic1 == 0.0 && v.lowpass.ic2 == 0.0 && v.highpass.ic1 == 0.0 && v.highpass.ic2 == 0.0;
 }
 
-void SynthCore::DesignVoiceFilters(Voice& voice, const VoiceFrame& fr) {
+void SynthCore::DesignVoiceFilters(Voice& voice, const VoiceFrame& fr, double filterLevel) {
   const double s = sampleRate;
   auto keyPressure = [this](int note) { return note >= 0 ? notePressure[static_cast<size_t>(note)] : 0.0; };
   const double pressure =
       Clamp((keyPressure(voice.note1) + keyPressure(voice.note2)) / 2.0 + channelPressure, 0.0, 1.0);
 
   const double octaves = 0.8 * pressure + 0.08 * fr.age * ageDrift + 1.5 * fr.motion * params[kLfoFilter] * fr.lfo +
-                         4.0 * params[kFilterEnvAmount] * voice.filterLevel + cutoffOffset +
+                         4.0 * params[kFilterEnvAmount] * filterLevel + cutoffOffset +
                          0.0005 * driftValue[0] + 0.002 * fr.age * driftValue[1];
-  const double cutoff = mCutoffPow.Get(params[kCutoff], [](double x) { return std::pow(350.0, x); });
-  double fc = 40.0 * cutoff * std::exp2(octaves);
+  const double base = mCutoffBase.Get(params[kCutoff], [](double c) { return 40.0 * std::pow(350.0, c); });
+  double fc = base * std::exp2(octaves);
   fc = fc < 35.0 ? 35.0 : std::min(fc, 0.43 * s);
 
   const double g = std::tan(dsp::kPi * fc / s);
   const double res = params[kResonance];
   voice.lowpass.Design(g, 1.0 / (8.0 * res * res + 0.55));
 
-  // The high-pass depends on its parameter alone: its design is kept.
-  if (mHighPassFor.input != params[kHighPass]) {
-    mHighPassFor.input = params[kHighPass];
-    const double fh = Clamp(20.0 * std::pow(90.0, params[kHighPass]), 20.0, 0.4 * s);
-    mHighPassDesign.Design(std::tan(dsp::kPi * fh / s), 1.0 / 0.707);
-  }
-  voice.highpass.a1 = mHighPassDesign.a1;
-  voice.highpass.a2 = mHighPassDesign.a2;
-  voice.highpass.a3 = mHighPassDesign.a3;
+  const double highpassG = mHighpassG.Get(params[kHighPass], [s](double h) {
+    const double fh = Clamp(20.0 * std::pow(90.0, h), 20.0, 0.4 * s);
+    return std::tan(dsp::kPi * fh / s);
+  });
+  voice.highpass.Design(highpassG, 1.0 / 0.707);
 }
 
 }  // namespace vrelbazzit

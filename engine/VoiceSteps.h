@@ -13,25 +13,20 @@
 namespace vrelbazzit {
 
 namespace steps {
-inline constexpr int kFilterUpdateInterval = 16;  // voice filters are redesigned every 16 samples
 inline constexpr double kLevelScale = 0.46;       // the oscillators' level mix
 inline constexpr double kDeclickFloor = 1e-9;     // below this a declick offset is set to exactly 0
 // The poly level is set to its target once this close to it, so a single voice
 // is again divided by exactly 1.
 inline constexpr double kLevelSettle = 1e-12;
+
+// 2^(semitones / 12), the pitch ratio of a note number's distance from A4.
+inline double PitchRatio(double semis) { return std::exp2(semis * (1.0 / 12)); }
 }  // namespace steps
 
 inline void SynthCore::StepEnvelopes(Voice& voice, const VoiceFrame& fr) {
   // 1-2. Envelopes.
   dsp::EnvelopeStep(voice.active, voice.ampGate, voice.ampStage, voice.ampLevel, fr.amp);
   dsp::EnvelopeStep(voice.active, voice.filterGate, voice.filterStage, voice.filterLevel, fr.filter);
-}
-
-inline bool SynthCore::FilterDesignDue(Voice& voice) {
-  const int before = voice.filterCountdown--;
-  if (before >= 2) return false;
-  voice.filterCountdown = steps::kFilterUpdateInterval;
-  return true;
 }
 
 inline void SynthCore::OscillatorIncrements(Voice& voice, const VoiceFrame& fr, double& inc1, double& inc2) {
@@ -43,9 +38,8 @@ inline void SynthCore::OscillatorIncrements(Voice& voice, const VoiceFrame& fr, 
 
   // 2-4. Increments: 440 x 2^((semitones from A4 + cents / 100) / 12) / rate, the
   // cents part shared by all voices (in the frame).
-  auto ratio = [](double semis) { return std::exp2(semis * (1.0 / 12)); };
-  inc1 = dsp::LimitIncrement(voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, ratio) * fr.tuneFactor1);
-  inc2 = dsp::LimitIncrement(voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, ratio) * fr.tuneFactor2);
+  inc1 = dsp::LimitIncrement(voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, steps::PitchRatio) * fr.tuneFactor1);
+  inc2 = dsp::LimitIncrement(voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, steps::PitchRatio) * fr.tuneFactor2);
 }
 
 inline double SynthCore::MixOscillators(const VoiceFrame& fr, double w1, double w2, double w3, double w4, double sub,

@@ -29,6 +29,9 @@ namespace hn = hwy::HWY_NAMESPACE;
 // At most four lanes: the batches are multiples of four values.
 using D = hn::CappedTag<double, 4>;
 using V = hn::Vec<D>;
+// The widest vectors, for values that do not depend on one another.
+using DF = hn::ScalableTag<double>;
+using VF = hn::Vec<DF>;
 
 using dsp::kRoundMagic;
 
@@ -266,96 +269,236 @@ HWY_INLINE hn::Vec<DD> Wave(DD d, hn::Vec<DD> t, hn::Vec<DD> dt, double pulse, d
 }
 
 // One step of a trapezoidal state-variable filter in every lane; the low-pass output.
-HWY_INLINE V SvfLowpass(D d, V x, const double* a1p, const double* a2p, const double* a3p, double* ic1p,
-                        double* ic2p) {
-  const V a1 = hn::Load(d, a1p), a2 = hn::Load(d, a2p), a3 = hn::Load(d, a3p);
-  const V ic1 = hn::Load(d, ic1p), ic2 = hn::Load(d, ic2p);
+HWY_INLINE V SvfLowpass(D d, V x, V a1, V a2, V a3, V& ic1, V& ic2) {
   const V two = hn::Set(d, 2.0);
   const V e = hn::Sub(x, ic2);
   const V bp = hn::Add(hn::Mul(a1, ic1), hn::Mul(a2, e));
   const V lp = hn::Add(hn::Add(ic2, hn::Mul(a2, ic1)), hn::Mul(a3, e));
-  hn::Store(FlushTiny(d, hn::Sub(hn::Mul(two, bp), ic1)), d, ic1p);
-  hn::Store(FlushTiny(d, hn::Sub(hn::Mul(two, lp), ic2)), d, ic2p);
+  ic1 = FlushTiny(d, hn::Sub(hn::Mul(two, bp), ic1));
+  ic2 = FlushTiny(d, hn::Sub(hn::Mul(two, lp), ic2));
   return lp;
 }
 
+// The voices in lanes over the run's samples, in passes. What carries from
+// sample to sample (the phases, the fuzz low-pass, the filters, the output
+// low-pass) runs lane by lane with its states in vectors; what depends only on
+// its own sample's values (the waves, the mix, the fuzz's shaping, the drive,
+// the saturation) runs over all samples and lanes at once in the widest
+// vectors. A filter design takes effect on its sample.
 void RenderVoiceLanes(VoiceLanes& l) {
   const D d;
+  const DF df;
   static_assert(VoiceLanes::kLanes == 4, "one vector of four lanes, or two of two");
+  constexpr int kLanes = VoiceLanes::kLanes;
   const int lanes = static_cast<int>(hn::Lanes(d));
-  for (int base = 0; base < VoiceLanes::kLanes; base += lanes) {
-    const V one = hn::Set(d, 1.0);
-    const V inc1 = hn::Load(d, l.inc1 + base);
-    const V inc2 = hn::Load(d, l.inc2 + base);
-    const V phase1 = hn::Load(d, l.phase1 + base), phase2 = hn::Load(d, l.phase2 + base);
-    const V layer1 = hn::Load(d, l.layerPhase1 + base), layer2 = hn::Load(d, l.layerPhase2 + base);
+  const int flat = static_cast<int>(hn::Lanes(df));
+  // The shared values in locals: the stores of the outputs could otherwise be
+  // taken to change them, and they would be read again on every sample.
+  const int samples = l.samples, designCount = l.designCount;
+  const int values = samples * kLanes;
+  const int shape1 = l.shape1, shape2 = l.shape2;
+  const bool fine1 = l.fine1, fine2 = l.fine2;
+  const double pulse1 = l.pulse1, pulse2 = l.pulse2, width = l.width, biteDepth = l.biteDepth;
+  const double u = l.fuzz, v = l.warmth;
+  const double layerUp = l.layerUp, layerDown = l.layerDown;
+  // Per sample and lane ([sample * kLanes + lane]) between the passes, with
+  // room for a last vector that reaches past the run's values.
+  constexpr int kRoom = VoiceLanes::kSamples * kLanes + HWY_MAX_BYTES / sizeof(double);
+  alignas(HWY_MAX_BYTES) double phaseA[kRoom], phaseB[kRoom], incB[kRoom], subs[kRoom];
+  alignas(HWY_MAX_BYTES) double wave1[kRoom], wave3[kRoom], bend[kRoom];
+  for (int i = values; i < values + flat; ++i) phaseA[i] = phaseB[i] = incB[i] = subs[i] = bend[i] = 0.0;
 
-    // Fat layers, oscillator 1 and its layer.
-    const V layerInc1 = AtMost(d, hn::Mul(inc1, hn::Set(d, l.layerDown)), 0.45);
-    V layerInc2 = AtMost(d, hn::Mul(inc2, hn::Set(d, l.layerUp)), 0.45);
-    const V w1 = Wave(d, phase1, inc1, l.pulse1, l.width, l.shape1, l.fine1);
-    const V w3 = Wave(d, layer1, layerInc1, l.pulse1, l.width, l.shape1, l.fine1);
+  // 1. Oscillator 1 and its layer: the phases, the layer's increment and the
+  // sub oscillator's phase.
+  for (int base = 0; base < kLanes; base += lanes) {
+    V phase1 = hn::Load(d, l.phase1 + base), layer1 = hn::Load(d, l.layerPhase1 + base);
+    V subPhase = hn::Load(d, l.subPhase + base);
+    for (int s = 0; s < samples; ++s) {
+      const int at = s * kLanes + base;
+      const V inc = hn::Load(d, l.inc1 + at);
+      const V layerInc = AtMost(d, hn::Mul(inc, hn::Set(d, layerDown)), 0.45);
+      hn::Store(phase1, d, phaseA + at);
+      hn::Store(layer1, d, phaseB + at);
+      hn::Store(layerInc, d, incB + at);
+      phase1 = AdvancePhase(d, phase1, inc);
+      layer1 = AdvancePhase(d, layer1, layerInc);
+      subPhase = AdvancePhase(d, subPhase, hn::Mul(hn::Set(d, 0.5), inc));
+      hn::Store(subPhase, d, subs + at);
+    }
+    hn::Store(phase1, d, l.phase1 + base);
+    hn::Store(layer1, d, l.layerPhase1 + base);
+    hn::Store(subPhase, d, l.subPhase + base);
+  }
+  // Their waves.
+  for (int i = 0; i < values; i += flat) {
+    hn::Store(Wave(df, hn::Load(df, phaseA + i), hn::LoadU(df, l.inc1 + i), pulse1, width, shape1, fine1), df,
+              wave1 + i);
+    hn::Store(Wave(df, hn::Load(df, phaseB + i), hn::Load(df, incB + i), pulse1, width, shape1, fine1), df,
+              wave3 + i);
+  }
 
-    // Vrel Bite: the library's exp2 in every lane, as the plain path calls it.
-    V inc2b = inc2;
-    if (l.biteDepth != 0.0) {
-      alignas(32) double w[4], bend[4];
-      hn::Store(w1, d, w);
-      for (int i = 0; i < lanes; ++i) {
-        const double c = w[i] < -1.0 ? -1.0 : (w[i] > 1.0 ? 1.0 : w[i]);
-        bend[i] = dsp::Exp2(c * l.biteDepth);
+  // 2. Vrel Bite: the bend 2^(clamped wave x depth) of every value of the
+  // lanes in use (the unused lanes are not bent); then oscillator 2's
+  // increments, bent.
+  if (biteDepth != 0.0) {
+    const int count = l.count;
+    for (int i = 0; i < values; ++i) {
+      const double w = wave1[i];
+      const double c = w < -1.0 ? -1.0 : (w > 1.0 ? 1.0 : w);
+      bend[i] = i % kLanes < count ? c * biteDepth : 0.0;
+    }
+    for (int i = 0; i < values; i += flat) hn::Store(Exp2(df, hn::Load(df, bend + i)), df, bend + i);
+  }
+  for (int i = 0; i < values; i += flat) {
+    const VF inc2 = hn::LoadU(df, l.inc2 + i);
+    VF layerInc2 = AtMost(df, hn::Mul(inc2, hn::Set(df, layerUp)), 0.45);
+    VF inc2b = inc2;
+    if (biteDepth != 0.0) {
+      const VF b = hn::Load(df, bend + i);
+      inc2b = AtMost(df, hn::Mul(inc2, b), 0.45);
+      layerInc2 = AtMost(df, hn::Mul(layerInc2, b), 0.45);
+    }
+    hn::Store(inc2b, df, bend + i);
+    hn::Store(layerInc2, df, incB + i);
+  }
+
+  // 3. Oscillator 2 and its layer: the phases.
+  for (int base = 0; base < kLanes; base += lanes) {
+    V phase2 = hn::Load(d, l.phase2 + base), layer2 = hn::Load(d, l.layerPhase2 + base);
+    for (int s = 0; s < samples; ++s) {
+      const int at = s * kLanes + base;
+      hn::Store(phase2, d, phaseA + at);
+      hn::Store(layer2, d, phaseB + at);
+      phase2 = AdvancePhase(d, phase2, hn::Load(d, bend + at));
+      layer2 = AdvancePhase(d, layer2, hn::Load(d, incB + at));
+    }
+    hn::Store(phase2, d, l.phase2 + base);
+    hn::Store(layer2, d, l.layerPhase2 + base);
+  }
+  // Their waves; the layers, sub oscillator, level mix and ring; the fuzz's
+  // shaped value. The mix goes to wave1, the shaped value to wave3.
+  {
+    const VF fatMix = hn::Set(df, l.fatMix);
+    const VF fatDiv = hn::Add(hn::Set(df, 1.0), fatMix);
+    const VF osc1Level = hn::Set(df, l.osc1Level), osc2Level = hn::Set(df, l.osc2Level);
+    const VF subLevel = hn::Set(df, l.subLevel);
+    const VF ring = hn::Set(df, l.ring), unring = hn::Set(df, 1.0 - l.ring);
+    const VF fuzzDrive = hn::Set(df, l.fuzzDrive), fuzzNorm = hn::Set(df, l.fuzzNorm);
+    for (int i = 0; i < values; i += flat) {
+      const VF w2 = Wave(df, hn::Load(df, phaseA + i), hn::Load(df, bend + i), pulse2, width, shape2, fine2);
+      const VF w4 = Wave(df, hn::Load(df, phaseB + i), hn::Load(df, incB + i), pulse2, width, shape2, fine2);
+      const VF m1 = hn::Div(hn::Add(hn::Load(df, wave1 + i), hn::Mul(fatMix, hn::Load(df, wave3 + i))), fatDiv);
+      const VF m2 = hn::Div(hn::Add(w2, hn::Mul(fatMix, w4)), fatDiv);
+      const VF levels = hn::Add(hn::Mul(osc1Level, m1), hn::Mul(osc2Level, m2));
+      const VF mix =
+          hn::Add(hn::Mul(hn::Set(df, 0.46), levels), hn::Mul(subLevel, SinTwoPi(df, hn::Load(df, subs + i))));
+      const VF osc = hn::Add(hn::Mul(unring, mix), hn::Mul(hn::Mul(ring, m1), m2));
+      const VF bent = hn::Add(osc, hn::Mul(hn::Mul(hn::Set(df, 0.14 * u), osc), osc));
+      hn::Store(osc, df, wave1 + i);
+      hn::Store(hn::Div(Tanh(df, hn::Mul(bent, fuzzDrive)), fuzzNorm), df, wave3 + i);
+    }
+  }
+
+  // 4. The fuzz low-pass, lane by lane.
+  const V coef = hn::Set(d, l.lowpassCoef);
+  for (int base = 0; base < kLanes; base += lanes) {
+    V fl = hn::Load(d, l.fuzzLowpass + base);
+    for (int s = 0; s < samples; ++s) {
+      const int at = s * kLanes + base;
+      fl = FlushTiny(d, hn::Add(fl, hn::Mul(coef, hn::Sub(hn::Load(d, wave3 + at), fl))));
+      hn::Store(fl, d, phaseA + at);
+    }
+    hn::Store(fl, d, l.fuzzLowpass + base);
+  }
+  // Warmth and drive: the voice signal, into wave1.
+  {
+    // 0.45 + 0.55 x velocity of each lane, repeated: a vector of values from
+    // index i on starts at lane i % kLanes.
+    constexpr int kRow = kLanes + HWY_MAX_BYTES / sizeof(double);
+    alignas(HWY_MAX_BYTES) double velocity[kRow];
+    for (int k = 0; k < kRow; ++k) velocity[k] = 0.45 + 0.55 * l.velocity[k % kLanes];
+    const VF bodyDrive = hn::Set(df, l.bodyDrive);
+    const VF warmth = hn::Set(df, 0.7 * v), dry = hn::Set(df, 1.0 - u), wet = hn::Set(df, u);
+    for (int i = 0; i < values; i += flat) {
+      const VF osc = hn::Load(df, wave1 + i);
+      const VF shaped = hn::Load(df, wave3 + i);
+      const VF warm = hn::Add(shaped, hn::Mul(warmth, hn::Sub(hn::Load(df, phaseA + i), shaped)));
+      const VF p = hn::Add(hn::Mul(dry, osc), hn::Mul(wet, warm));
+      const VF vel = hn::LoadU(df, velocity + i % kLanes);
+      const VF gain = hn::Mul(hn::Mul(bodyDrive, hn::LoadU(df, l.ampLevel + i)), vel);
+      hn::Store(Tanh(df, hn::Mul(gain, p)), df, wave1 + i);
+    }
+  }
+
+  // 5. High-pass and resonant low-pass, lane by lane with the designs: the
+  // low-pass output into wave3.
+  for (int base = 0; base < kLanes; base += lanes) {
+    V hpIc1 = hn::Load(d, l.hpIc1 + base), hpIc2 = hn::Load(d, l.hpIc2 + base);
+    V lpIc1 = hn::Load(d, l.lpIc1 + base), lpIc2 = hn::Load(d, l.lpIc2 + base);
+    // The filter coefficients of these lanes, rewritten by the designs.
+    alignas(32) double coefs[6][kLanes];
+    for (int i = 0; i < lanes; ++i) {
+      coefs[0][i] = l.hpA1[base + i];
+      coefs[1][i] = l.hpA2[base + i];
+      coefs[2][i] = l.hpA3[base + i];
+      coefs[3][i] = l.lpA1[base + i];
+      coefs[4][i] = l.lpA2[base + i];
+      coefs[5][i] = l.lpA3[base + i];
+    }
+    V hpA1 = hn::Load(d, coefs[0]), hpA2 = hn::Load(d, coefs[1]), hpA3 = hn::Load(d, coefs[2]);
+    V lpA1 = hn::Load(d, coefs[3]), lpA2 = hn::Load(d, coefs[4]), lpA3 = hn::Load(d, coefs[5]);
+    int design = 0;
+    for (int s = 0; s < samples; ++s) {
+      if (design < designCount && l.designs[design].sample == s) {
+        for (; design < designCount && l.designs[design].sample == s; ++design) {
+          const VoiceLanes::Design& e = l.designs[design];
+          const int i = e.lane - base;
+          if (i < 0 || i >= lanes) continue;
+          for (int k = 0; k < 3; ++k) {
+            coefs[k][i] = e.hp[k];
+            coefs[3 + k][i] = e.lp[k];
+          }
+        }
+        hpA1 = hn::Load(d, coefs[0]);
+        hpA2 = hn::Load(d, coefs[1]);
+        hpA3 = hn::Load(d, coefs[2]);
+        lpA1 = hn::Load(d, coefs[3]);
+        lpA2 = hn::Load(d, coefs[4]);
+        lpA3 = hn::Load(d, coefs[5]);
       }
-      const V b = hn::Load(d, bend);
-      inc2b = AtMost(d, hn::Mul(inc2, b), 0.45);
-      layerInc2 = AtMost(d, hn::Mul(layerInc2, b), 0.45);
+      const int at = s * kLanes + base;
+      const V y = hn::Load(d, wave1 + at);
+      const V h = hn::Sub(y, SvfLowpass(d, y, hpA1, hpA2, hpA3, hpIc1, hpIc2));
+      hn::Store(SvfLowpass(d, h, lpA1, lpA2, lpA3, lpIc1, lpIc2), d, wave3 + at);
     }
-    const V w2 = Wave(d, phase2, inc2b, l.pulse2, l.width, l.shape2, l.fine2);
-    const V w4 = Wave(d, layer2, layerInc2, l.pulse2, l.width, l.shape2, l.fine2);
+    hn::Store(hpIc1, d, l.hpIc1 + base);
+    hn::Store(hpIc2, d, l.hpIc2 + base);
+    hn::Store(lpIc1, d, l.lpIc1 + base);
+    hn::Store(lpIc2, d, l.lpIc2 + base);
+  }
 
-    hn::Store(AdvancePhase(d, phase1, inc1), d, l.phase1 + base);
-    hn::Store(AdvancePhase(d, phase2, inc2b), d, l.phase2 + base);
-    hn::Store(AdvancePhase(d, layer1, layerInc1), d, l.layerPhase1 + base);
-    hn::Store(AdvancePhase(d, layer2, layerInc2), d, l.layerPhase2 + base);
-    const V sub = AdvancePhase(d, hn::Load(d, l.subPhase + base), hn::Mul(hn::Set(d, 0.5), inc1));
-    hn::Store(sub, d, l.subPhase + base);
-
-    // Layers, sub oscillator, level mix and ring.
-    const V f = hn::Set(d, l.fatMix);
-    const V fatDiv = hn::Add(one, f);
-    const V m1 = hn::Div(hn::Add(w1, hn::Mul(f, w3)), fatDiv);
-    const V m2 = hn::Div(hn::Add(w2, hn::Mul(f, w4)), fatDiv);
-    const V levels = hn::Add(hn::Mul(hn::Set(d, l.osc1Level), m1), hn::Mul(hn::Set(d, l.osc2Level), m2));
-    const V mix = hn::Add(hn::Mul(hn::Set(d, 0.46), levels), hn::Mul(hn::Set(d, l.subLevel), SinTwoPi(d, sub)));
-    const V osc = hn::Add(hn::Mul(hn::Set(d, 1.0 - l.ring), mix), hn::Mul(hn::Mul(hn::Set(d, l.ring), m1), m2));
-
-    // Fuzz and drive.
-    const double u = l.fuzz, v = l.warmth;
-    const V coef = hn::Set(d, l.lowpassCoef);
-    const V bent = hn::Add(osc, hn::Mul(hn::Mul(hn::Set(d, 0.14 * u), osc), osc));
-    const V shaped = hn::Div(Tanh(d, hn::Mul(bent, hn::Set(d, l.fuzzDrive))), hn::Set(d, l.fuzzNorm));
-    const V fl = hn::Load(d, l.fuzzLowpass + base);
-    const V flNew = FlushTiny(d, hn::Add(fl, hn::Mul(coef, hn::Sub(shaped, fl))));
-    hn::Store(flNew, d, l.fuzzLowpass + base);
-    const V warm = hn::Add(shaped, hn::Mul(hn::Set(d, 0.7 * v), hn::Sub(flNew, shaped)));
-    const V p = hn::Add(hn::Mul(hn::Set(d, 1.0 - u), osc), hn::Mul(hn::Set(d, u), warm));
-    const V vel = hn::Add(hn::Set(d, 0.45), hn::Mul(hn::Set(d, 0.55), hn::Load(d, l.velocity + base)));
-    const V gain = hn::Mul(hn::Mul(hn::Set(d, l.bodyDrive), hn::Load(d, l.ampLevel + base)), vel);
-    const V y = Tanh(d, hn::Mul(gain, p));
-
-    // High-pass, resonant low-pass, saturation, output low-pass.
-    const V h = hn::Sub(y, SvfLowpass(d, y, l.hpA1 + base, l.hpA2 + base, l.hpA3 + base, l.hpIc1 + base,
-                                      l.hpIc2 + base));
-    const V lp = SvfLowpass(d, h, l.lpA1 + base, l.lpA2 + base, l.lpA3 + base, l.lpIc1 + base, l.lpIc2 + base);
-    V q = lp;
-    if (v != 0.0) {
-      const double m = 1.0 + 1.8 * v;
-      const V sat = hn::Mul(hn::Div(Tanh(d, hn::Mul(hn::Set(d, m), lp)), hn::Set(d, m)), hn::Set(d, 1.0 + 0.7 * v));
-      q = hn::Add(lp, hn::Mul(hn::Set(d, v), hn::Sub(sat, lp)));
+  // 6. Post-filter saturation, bypassed exactly while the warmth is 0.
+  if (v != 0.0) {
+    const double m = 1.0 + 1.8 * v;
+    const VF mv = hn::Set(df, m), makeUp = hn::Set(df, 1.0 + 0.7 * v), warmth = hn::Set(df, v);
+    for (int i = 0; i < values; i += flat) {
+      const VF lp = hn::Load(df, wave3 + i);
+      const VF sat = hn::Mul(hn::Div(Tanh(df, hn::Mul(mv, lp)), mv), makeUp);
+      hn::Store(hn::Add(lp, hn::Mul(warmth, hn::Sub(sat, lp))), df, wave3 + i);
     }
-    const V ol = hn::Load(d, l.outputLowpass + base);
-    const V olNew = FlushTiny(d, hn::Add(ol, hn::Mul(coef, hn::Sub(q, ol))));
-    hn::Store(olNew, d, l.outputLowpass + base);
-    hn::Store(hn::Add(q, hn::Mul(hn::Set(d, 0.6 * v), hn::Sub(olNew, q))), d, l.out + base);
+  }
+
+  // 7. Output low-pass, lane by lane, and the voices' samples.
+  for (int base = 0; base < kLanes; base += lanes) {
+    V ol = hn::Load(d, l.outputLowpass + base);
+    const V blend = hn::Set(d, 0.6 * v);
+    for (int s = 0; s < samples; ++s) {
+      const int at = s * kLanes + base;
+      const V q = hn::Load(d, wave3 + at);
+      ol = FlushTiny(d, hn::Add(ol, hn::Mul(coef, hn::Sub(q, ol))));
+      hn::Store(hn::Add(q, hn::Mul(blend, hn::Sub(ol, q))), d, l.out + at);
+    }
+    hn::Store(ol, d, l.outputLowpass + base);
   }
 }
 

@@ -22,8 +22,9 @@ inline constexpr int Batches(int n) { return (n + kBatch - 1) & ~(kBatch - 1); }
 
 struct Kernels {
   const char* name;
-  // Renders the voices in lanes (see VoiceLanes.h) as RenderVoice would after
-  // its envelope step; nullptr: the engine renders voice by voice.
+  // Renders the voices in lanes over a run of samples (see VoiceLanes.h) as
+  // RenderVoice would after each envelope step; nullptr: the engine renders
+  // voice by voice.
   void (*voiceLanes)(VoiceLanes& lanes);
   // SinTwoPi, Tanh and Exp2 over arrays of n values (whole batches); out may be x.
   void (*sinTwoPi)(const double* x, double* out, int n);
