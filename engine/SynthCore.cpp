@@ -373,9 +373,10 @@ double SynthCore::VoiceSample(int i) {
 
 void SynthCore::RenderVoices(int m) {
   // In Poly with a lanes kernel, the sounding voices stay in lanes for runs of
-  // samples. A sample at which one of them falls silent goes voice by voice,
-  // and so does the rest of a block in which no run can start (fewer than two
-  // voices, a shape crossfading, a voice silent while its key is held).
+  // samples (one voice too: a run in lanes beats the voice's samples one by
+  // one). A sample at which one of them falls silent goes voice by voice, and
+  // so does the rest of a block in which no run can start (no voice, a shape
+  // crossfading, a voice silent while its key is held).
   bool tryLanes = voiceMode == kPoly && mKernels->voiceLanes != nullptr;
   for (int i = 0; i < m;) {
     if (tryLanes) {
@@ -409,7 +410,7 @@ int SynthCore::PolyLanesRun(int first, int end) {
     if (v.wave1 != frame.shape1 || v.wave2 != frame.shape2 || v.fade1 < 1.0 || v.fade2 < 1.0) return 0;
     laneVoice[count++] = k;
   }
-  if (count < 2) return 0;
+  if (count == 0) return 0;
 
   l.count = count;
   l.designCount = 0;
