@@ -118,18 +118,25 @@ void SynthCore::OutputBlock(int n, double age, double* outLeft, double* outRight
   const double k = 0.65 + 0.7 * params[kWidthMotion];
   const double w = widthAmount;
   const double space = kEchoWetPerSpace * gains.space;
+  // The lines' positions and zero counts are kept in locals through the block.
+  double* const widthLine = widthBuffer.data();
+  double* const echoLineLeft = spaceLeft.data();
+  double* const echoLineRight = spaceRight.data();
+  size_t widthAt = widthWrite, widthZeros = mWidthZeros;
+  size_t echoAt = spaceWrite, echoZeros = mSpaceZeros;
+  const double wobblePerCycle = kWobblePerAge * age * s;
   for (int i = 0; i < n; ++i) {
     const double mono = b.mono[i];
-    const double ww = static_cast<double>(widthWrite);
+    const double ww = static_cast<double>(widthAt);
     // A line that holds only zeros reads as exactly zero wherever the taps are.
     double tap1 = 0.0, tap2 = 0.0;
-    if (mWidthZeros < widthLen) {
-      tap1 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.007 + 0.0025 * k * b.width1[i]) * s);
-      tap2 = dsp::ReadLinear(widthBuffer.data(), widthLen, ww - (0.011 - 0.0028 * k * b.width2[i]) * s);
+    if (widthZeros < widthLen) {
+      tap1 = dsp::ReadLinear(widthLine, widthLen, ww - (0.007 + 0.0025 * k * b.width1[i]) * s);
+      tap2 = dsp::ReadLinear(widthLine, widthLen, ww - (0.011 - 0.0028 * k * b.width2[i]) * s);
     }
-    widthBuffer[widthWrite] = mono;
-    mWidthZeros = mono == 0.0 ? mWidthZeros + 1 : 0;
-    if (++widthWrite == widthLen) widthWrite = 0;
+    widthLine[widthAt] = mono;
+    widthZeros = mono == 0.0 ? widthZeros + 1 : 0;
+    if (++widthAt == widthLen) widthAt = 0;
 
     // 7. Stereo image.
     const double left = (1.0 - 0.3 * w) * mono + 0.3 * w * tap1;
@@ -137,28 +144,37 @@ void SynthCore::OutputBlock(int n, double age, double* outLeft, double* outRight
 
     // 8-9. Echo reads at the gliding echo times, with the Age wobble. Lines
     // that hold only zeros read as exactly zero.
-    const double sw = static_cast<double>(spaceWrite);
+    const double sw = static_cast<double>(echoAt);
     double echoLeft = 0.0, echoRight = 0.0;
-    if (mSpaceZeros < spaceLen) {
-      const double wobble = kWobblePerAge * age * s * b.wobble[i];
-      echoLeft = dsp::ReadLinear(spaceLeft.data(), spaceLen, sw - (b.echoLeft[i] * s + wobble));
-      echoRight = dsp::ReadLinear(spaceRight.data(), spaceLen, sw - (b.echoRight[i] * s - wobble));
+    if (echoZeros < spaceLen) {
+      const double wobble = wobblePerCycle * b.wobble[i];
+      echoLeft = dsp::ReadLinear(echoLineLeft, spaceLen, sw - (b.echoLeft[i] * s + wobble));
+      echoRight = dsp::ReadLinear(echoLineRight, spaceLen, sw - (b.echoRight[i] * s - wobble));
     }
 
     // 10. Ping-pong writes.
     const double writeLeft = dsp::FlushTiny(left + kEchoFeedback * echoRight);
     const double writeRight = dsp::FlushTiny(right + kEchoFeedback * echoLeft);
-    spaceLeft[spaceWrite] = writeLeft;
-    spaceRight[spaceWrite] = writeRight;
-    mSpaceZeros = writeLeft == 0.0 && writeRight == 0.0 ? mSpaceZeros + 1 : 0;
-    if (++spaceWrite == spaceLen) spaceWrite = 0;
+    echoLineLeft[echoAt] = writeLeft;
+    echoLineRight[echoAt] = writeRight;
+    echoZeros = writeLeft == 0.0 && writeRight == 0.0 ? echoZeros + 1 : 0;
+    if (++echoAt == spaceLen) echoAt = 0;
 
     // 11. Hiss, the same on both sides.
     const double hiss = (2.0 * b.hissNoise[i] - 1.0) * age * age * 0.0006;
 
     // 12. The output stage's input: more fuzz, less drive.
-    b.left[i] = drive * (left + space * echoLeft + hiss) / kOutputCeiling;
-    b.right[i] = drive * (right + space * echoRight + hiss) / kOutputCeiling;
+    b.left[i] = drive * (left + space * echoLeft + hiss);
+    b.right[i] = drive * (right + space * echoRight + hiss);
+  }
+  widthWrite = widthAt;
+  mWidthZeros = widthZeros;
+  spaceWrite = echoAt;
+  mSpaceZeros = echoZeros;
+  // The divisions apart, where they vectorise.
+  for (int i = 0; i < n; ++i) {
+    b.left[i] /= kOutputCeiling;
+    b.right[i] /= kOutputCeiling;
   }
   mKernels->tanh(b.left, b.left, padded);
   mKernels->tanh(b.right, b.right, padded);

@@ -166,8 +166,6 @@ void SynthCore::SetParameter(int index, double value) {
   }
 }
 
-double SynthCore::NextNoise() { return dsp::XorShift64Star(noiseState); }
-
 std::pair<double, double> SynthCore::Tick() {
   double left = 0.0, right = 0.0;
   Render(&left, &right, 1);
@@ -244,39 +242,62 @@ int SynthCore::RenderBlock(double* outLeft, double* outRight, int n) {
   const double driftStep1 = mDriftStep[1].Get(driftRate[1], [s](double r) { return r / s; });
   double echoTargetLeft, echoTargetRight;
   EchoTargets(echoTargetLeft, echoTargetRight);
+  // The walks and phases are kept in locals through the block (registers,
+  // where the stores to the block's arrays would otherwise make the compiler
+  // reload them every sample).
+  int countdown = ageCountdown;
+  double walkTarget = ageTarget, walk = ageDrift;
+  double drift0 = driftPhase[0], drift1 = driftPhase[1];
+  double lfo = lfoPhase, width1 = widthPhase1, width2 = widthPhase2, wobble = wobblePhase;
+  double echoLeft = spaceTimes[0], echoRight = spaceTimes[1];
+  uint64_t noise = noiseState;
+  const double follow = mAgeFollow, echoCoef = mEchoTimeCoef;
+  const int reload = mAgeReload;
   for (int i = 0; i < m; ++i) {
     // Age random walk: a new target every 0.12 s, followed with 0.22 s.
-    const int before = ageCountdown--;
+    const int before = countdown--;
     if (before < 2) {
-      ageCountdown = mAgeReload;
-      ageTarget = 2.0 * NextNoise() - 1.0;
+      countdown = reload;
+      walkTarget = 2.0 * dsp::XorShift64Star(noise) - 1.0;
     }
-    ageDrift += (ageTarget - ageDrift) * mAgeFollow;
-    b.ageDrift[i] = ageDrift;
-    b.hissNoise[i] = NextNoise();
+    walk += (walkTarget - walk) * follow;
+    b.ageDrift[i] = walk;
+    b.hissNoise[i] = dsp::XorShift64Star(noise);
 
     // Slow drift sines.
-    AdvancePhase(driftPhase[0], driftStep0);
-    AdvancePhase(driftPhase[1], driftStep1);
-    b.drift0[i] = driftPhase[0];
-    b.drift1[i] = driftPhase[1];
+    AdvancePhase(drift0, driftStep0);
+    AdvancePhase(drift1, driftStep1);
+    b.drift0[i] = drift0;
+    b.drift1[i] = drift1;
 
     // Motion LFO, free or synced to the host tempo, and the phases that turn with it.
-    AdvancePhase(lfoPhase, step);
-    AdvancePhase(widthPhase1, kWidthRatio1 * step);
-    AdvancePhase(widthPhase2, kWidthRatio2 * step);
-    AdvancePhase(wobblePhase, kWobbleRatio * step);
-    b.lfo[i] = lfoPhase;
-    b.width1[i] = widthPhase1;
-    b.width2[i] = widthPhase2;
-    b.wobble[i] = wobblePhase;
+    AdvancePhase(lfo, step);
+    AdvancePhase(width1, kWidthRatio1 * step);
+    AdvancePhase(width2, kWidthRatio2 * step);
+    AdvancePhase(wobble, kWobbleRatio * step);
+    b.lfo[i] = lfo;
+    b.width1[i] = width1;
+    b.width2[i] = width2;
+    b.wobble[i] = wobble;
 
     // The echo times glide to their targets with 40 ms.
-    spaceTimes[0] += mEchoTimeCoef * (echoTargetLeft - spaceTimes[0]);
-    spaceTimes[1] += mEchoTimeCoef * (echoTargetRight - spaceTimes[1]);
-    b.echoLeft[i] = spaceTimes[0];
-    b.echoRight[i] = spaceTimes[1];
+    echoLeft += echoCoef * (echoTargetLeft - echoLeft);
+    echoRight += echoCoef * (echoTargetRight - echoRight);
+    b.echoLeft[i] = echoLeft;
+    b.echoRight[i] = echoRight;
   }
+  ageCountdown = countdown;
+  ageTarget = walkTarget;
+  ageDrift = walk;
+  driftPhase[0] = drift0;
+  driftPhase[1] = drift1;
+  lfoPhase = lfo;
+  widthPhase1 = width1;
+  widthPhase2 = width2;
+  wobblePhase = wobble;
+  spaceTimes[0] = echoLeft;
+  spaceTimes[1] = echoRight;
+  noiseState = noise;
 
   // 6. Voices. The LFO's value and the drift sines are read only by voices.
   const int padded = dsp::Batches(m);

@@ -16,6 +16,7 @@
 #include "Params.h"
 #include "VoiceLanes.h"
 #include "dsp/Envelope.h"
+#include "dsp/Random.h"
 #include "dsp/Kernels.h"
 #include "dsp/Math.h"
 #include "dsp/Oscillator.h"
@@ -163,7 +164,7 @@ private:
   void ResetGlidingValues();
   void StartPolyVoice(int note, double velocity);
   void BackfillPolyVoices();
-  double NextNoise();
+  double NextNoise() { return dsp::XorShift64Star(noiseState); }
 
   // Rendering works in blocks of up to kBlock samples. Within a block the
   // smoothed controls hold still (a block in which they move is one sample
@@ -209,6 +210,7 @@ private:
     bool sounding[kBlock];
     // The filter designs of the block (one every 16 samples at most), by sample.
     int designAt[kBlock / 16 + 2];
+    double filterLevel[kBlock / 16 + 2];
     dsp::Svf lowpass[kBlock / 16 + 2], highpass[kBlock / 16 + 2];
   };
   // Poly voices in lanes from sample first of the block on, for as many

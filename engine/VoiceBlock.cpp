@@ -29,23 +29,21 @@ bool SynthCore::SingleVoiceBlockFits(const Voice& v, const VoiceFrame& fr) {
 void SynthCore::SingleVoiceBlock(int m) {
   Block& b = mBlock;
   VoiceBlock& s = mVoiceBlock;
-  Voice& v = voices[0];
+  // The block works on a copy of the voice, written back at the end: the
+  // recurrences' states then stay in registers from sample to sample instead
+  // of going through memory that the block's arrays might alias.
+  Voice v = voices[0];
   VoiceFrame& fr = mFrame;
   const int padded = dsp::Batches(m);
 
   // 1. Envelopes, glide, the increments and phases of oscillator 1, its layer
-  // and the sub oscillator, and the filter designs that fall in the block.
-  // The designs change the filters' coefficients on their samples: the block
-  // starts from the present ones and takes each design on its sample below.
+  // and the sub oscillator, and the samples on which the filters are designed.
   // Without Vrel Bite oscillator 2 and its layer advance here too.
-  const dsp::Svf lowpassAtStart = v.lowpass, highpassAtStart = v.highpass;
   const bool bites = fr.biteDepth != 0.0;
   int designs = 0;
   for (int i = 0; i < m; ++i) {
-    ageDrift = b.ageDrift[i];
-    driftValue[0] = b.drift0[i];
-    driftValue[1] = b.drift1[i];
-    BlockFrameSample(fr, i);
+    fr.tuneFactor1 = 440.0 * b.tune1[i] * mInvRate;
+    fr.tuneFactor2 = 440.0 * b.tune2[i] * mInvRate;
     StepEnvelopes(v, fr);
     const bool sounding = v.ampLevel > kSilentLevel;
     s.sounding[i] = sounding;
@@ -71,13 +69,30 @@ void SynthCore::SingleVoiceBlock(int m) {
       }
     }
     if (FilterDesignDue(v)) {
-      DesignVoiceFilters(v, fr);
       s.designAt[designs] = i;
-      s.lowpass[designs] = v.lowpass;
-      s.highpass[designs] = v.highpass;
+      s.filterLevel[designs] = v.filterLevel;
       ++designs;
     }
   }
+
+  // The filter designs, each with the frame, walk and drift of its sample. The
+  // filters start the block with the present coefficients and take each design
+  // on its sample below. The frame is left as of the block's last sample.
+  Voice& designed = voices[0];
+  for (int d = 0; d < designs; ++d) {
+    const int i = s.designAt[d];
+    ageDrift = b.ageDrift[i];
+    driftValue[0] = b.drift0[i];
+    driftValue[1] = b.drift1[i];
+    fr.lfo = b.lfo[i];
+    DesignVoiceFilters(designed, fr, s.filterLevel[d]);
+    s.lowpass[d] = designed.lowpass;
+    s.highpass[d] = designed.highpass;
+  }
+  ageDrift = b.ageDrift[m - 1];
+  driftValue[0] = b.drift0[m - 1];
+  driftValue[1] = b.drift1[m - 1];
+  fr.lfo = b.lfo[m - 1];
 
   // 2. Oscillator 1 and its layer.
   mKernels->waves(s.t1, s.dt1, s.w1, padded, fr.shape1, fr.pulse1, fr.width, fr.fine1);
@@ -123,12 +138,6 @@ void SynthCore::SingleVoiceBlock(int m) {
   // 7. The filters, each design taken on its sample, then the post-filter
   // saturation, bypassed exactly while Warmth's term is 0, and the voice's
   // output. Without the saturation the output low-pass runs beside the filters.
-  v.lowpass.a1 = lowpassAtStart.a1;
-  v.lowpass.a2 = lowpassAtStart.a2;
-  v.lowpass.a3 = lowpassAtStart.a3;
-  v.highpass.a1 = highpassAtStart.a1;
-  v.highpass.a2 = highpassAtStart.a2;
-  v.highpass.a3 = highpassAtStart.a3;
   const bool saturates = fr.warmth != 0.0;
   for (int i = 0, next = 0; i < m; ++i) {
     if (next < designs && s.designAt[next] == i) {
@@ -154,6 +163,7 @@ void SynthCore::SingleVoiceBlock(int m) {
       b.sum[i] = MixDown(voiceOutput[0], 0);
     }
   }
+  voices[0] = v;
 }
 
 }  // namespace vrelbazzit

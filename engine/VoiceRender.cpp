@@ -89,9 +89,27 @@ void SynthCore::FrameSample(VoiceFrame& fr, double lfo) {
 }
 
 void SynthCore::TuneBlock(int m) {
+  // TuneExponents over the block, with the factors that hold through it taken
+  // first (each is the leading part of its product, so every sample's value
+  // is the same); the loop then vectorises.
   Block& b = mBlock;
-  for (int i = 0; i < m; ++i)
-    TuneExponents(mFrame, b.lfo[i], b.ageDrift[i], b.drift0[i], b.drift1[i], b.tune1[i], b.tune2[i]);
+  const VoiceFrame& fr = mFrame;
+  const double age = fr.age;
+  const double lfoScale = 30.0 * params[kLfoPitch] * fr.motion;
+  const double walkScale = 5.0 * age * age;
+  const double drift1Scale = 0.1 * age;
+  const double bodyCents = 8.0 * params[kBody];
+  const double fineCents = (params[kOsc2Fine] - 0.5) * 100.0;
+  const double offset1 = osc1Offset, offset2 = osc2Offset;
+  for (int i = 0; i < m; ++i) {
+    const double lfoCents = lfoScale * b.lfo[i];
+    const double ageCents = walkScale * b.ageDrift[i];
+    const double slowCents = 0.03 * b.drift0[i] + drift1Scale * b.drift1[i];
+    const double cents1 = ageCents + lfoCents - bodyCents + offset1 + slowCents;
+    const double cents2 = fineCents + lfoCents - ageCents + bodyCents + offset2 - slowCents;
+    b.tune1[i] = 0.01 * cents1 * (1.0 / 12);
+    b.tune2[i] = 0.01 * cents2 * (1.0 / 12);
+  }
   const int padded = dsp::Batches(m);
   mKernels->exp2(b.tune1, b.tune1, padded);
   mKernels->exp2(b.tune2, b.tune2, padded);

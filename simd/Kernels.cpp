@@ -157,9 +157,14 @@ HWY_INLINE hn::Vec<DD> Tanh(DD d, hn::Vec<DD> x) {
 
 // ---- Voices in lanes: SynthCore's oscillator section and voice body --------
 
+// Lanes below 1e-30 set to exactly 0. The select is taken only when a lane
+// is tiny, which is rare: the test then stays off the chain from one sample to
+// the next of the recurrences that flush their states.
 template <class DD>
 HWY_INLINE hn::Vec<DD> FlushTiny(DD d, hn::Vec<DD> x) {
-  return hn::IfThenZeroElse(hn::Lt(hn::Abs(x), hn::Set(d, 1e-30)), x);
+  const auto tiny = hn::Lt(hn::Abs(x), hn::Set(d, 1e-30));
+  if (HWY_UNLIKELY(!hn::AllFalse(d, tiny))) x = hn::IfThenZeroElse(tiny, x);
+  return x;
 }
 
 // std::min(x, limit): the limit only where it is below x.
@@ -520,7 +525,6 @@ void FilterBankLanes(dsp::FilterBank& bank, const double* x, const double* gains
     g[j] = hn::LoadU(d, gains + j * lanes);
     w[j] = hn::LoadU(d, weights + j * lanes);
   }
-  const V two = hn::Set(d, 2.0);
   alignas(64) double terms[kBands];
   for (int i = 0; i < n; ++i) {
     const V in = hn::Set(d, x[i]);
@@ -528,8 +532,9 @@ void FilterBankLanes(dsp::FilterBank& bank, const double* x, const double* gains
       const V e = hn::Sub(in, ic2[j]);
       const V bp = hn::Add(hn::Mul(a1[j], ic1[j]), hn::Mul(a2[j], e));
       const V lp = hn::Add(hn::Add(ic2[j], hn::Mul(a2[j], ic1[j])), hn::Mul(a3[j], e));
-      ic1[j] = FlushTiny(d, hn::Sub(hn::Mul(two, bp), ic1[j]));
-      ic2[j] = FlushTiny(d, hn::Sub(hn::Mul(two, lp), ic2[j]));
+      // bp + bp is 2 bp exactly, one step shorter than the product.
+      ic1[j] = FlushTiny(d, hn::Sub(hn::Add(bp, bp), ic1[j]));
+      ic2[j] = FlushTiny(d, hn::Sub(hn::Add(lp, lp), ic2[j]));
       hn::StoreU(hn::Mul(hn::Mul(bp, g[j]), w[j]), d, terms + j * lanes);
     }
     double sum = 0.0;

@@ -11,9 +11,14 @@ namespace vrelbazzit::dsp {
 // between the sample at its integer part and the next one (wrapping).
 inline double ReadLinear(const double* buf, size_t n, double pos) {
   const double len = static_cast<double>(n);
-  if (!std::isfinite(pos) || n == 0) return 0.0;
-  while (pos < 0.0) pos += len;
-  while (pos >= len) pos -= len;
+  // The usual case, a tap less than one line length behind the write
+  // position, takes one comparison; the loops below give the same result.
+  if (pos < 0.0 && pos >= -len) pos += len;
+  if (!(pos >= 0.0 && pos < len)) {
+    if (!std::isfinite(pos) || n == 0) return 0.0;
+    while (pos < 0.0) pos += len;
+    while (pos >= len) pos -= len;
+  }
   // 0 <= pos < len: the whole part converts through a signed integer, the
   // processor's one-instruction conversion.
   size_t i = static_cast<size_t>(static_cast<int64_t>(pos));
