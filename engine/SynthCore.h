@@ -207,6 +207,8 @@ private:
     alignas(64) double t3[kBlock], dt3[kBlock], t4[kBlock], dt4[kBlock];
     alignas(64) double w1[kBlock], w2[kBlock], w3[kBlock], w4[kBlock];
     alignas(64) double sub[kBlock], osc[kBlock], x[kBlock], lp[kBlock], amp[kBlock];
+    // The filter envelope's level and the oscillators' pitch ratios.
+    alignas(64) double level[kBlock], ratio1[kBlock], ratio2[kBlock];
     bool sounding[kBlock];
     // The filter designs of the block (one every 16 samples at most), by sample.
     int designAt[kBlock / 16 + 2];
@@ -277,6 +279,8 @@ private:
                                         double* amp, double* filter, int stride);
   double RenderVoiceBody(Voice& voice, const VoiceFrame& frame);  // after StepEnvelopes
   void OscillatorIncrements(Voice& voice, const VoiceFrame& frame, double& inc1, double& inc2);
+  // The glide's step and the oscillators' pitch ratios (the increments before the tuning).
+  static void GlideRatios(Voice& voice, const VoiceFrame& frame, double& ratio1, double& ratio2);
   // The pitch ratios (2^(semitones / 12)) of a voice whose glide has come to
   // rest, which then hold while the block's frame holds; false while it glides.
   bool RestingPitchRatios(Voice& voice, const VoiceFrame& frame, double& ratio1, double& ratio2);

@@ -6,6 +6,8 @@
 // sample needs them, so every value is the one the sample-by-sample voice
 // gives.
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 
 #include "SynthCore.h"
@@ -18,6 +20,28 @@ namespace vrelbazzit {
 
 using dsp::AdvancePhase;
 using dsp::LimitIncrement;
+
+namespace {
+// What the envelopes and the glide carry from sample to sample, compared bit
+// for bit.
+struct Motion {
+  bool ampGate, filterGate;
+  int ampStage, filterStage;
+  uint64_t ampLevel, filterLevel, pitch1, pitch2;
+  bool operator==(const Motion&) const = default;
+};
+
+Motion MotionOf(const SynthCore::Voice& v) {
+  return {v.ampGate,
+          v.filterGate,
+          v.ampStage,
+          v.filterStage,
+          std::bit_cast<uint64_t>(v.ampLevel),
+          std::bit_cast<uint64_t>(v.filterLevel),
+          std::bit_cast<uint64_t>(v.pitch1),
+          std::bit_cast<uint64_t>(v.pitch2)};
+}
+}  // namespace
 
 bool SynthCore::SingleVoiceBlockFits(const Voice& v, const VoiceFrame& fr) {
   // A voice at rest costs next to nothing sample by sample; a shape crossfade
@@ -36,44 +60,69 @@ void SynthCore::SingleVoiceBlock(int m) {
   VoiceFrame& fr = mFrame;
   const int padded = dsp::Batches(m);
 
-  // 1. Envelopes, glide, the increments and phases of oscillator 1, its layer
-  // and the sub oscillator, and the samples on which the filters are designed.
-  // Without Vrel Bite oscillator 2 and its layer advance here too.
-  const bool bites = fr.biteDepth != 0.0;
-  int designs = 0;
-  for (int i = 0; i < m; ++i) {
-    fr.tuneFactor1 = 440.0 * b.tune1[i] * mInvRate;
-    fr.tuneFactor2 = 440.0 * b.tune2[i] * mInvRate;
+  // 1. Envelopes and glide, sample by sample. Nothing they read changes within
+  // a block, so a step that leaves their state as it was would leave it so on
+  // every later sample: from there on the block repeats the last values. (A
+  // held note comes to rest this way once its envelopes and glide settle.)
+  int stepped = 0;
+  while (stepped < m) {
+    const int i = stepped++;
+    const Motion before = MotionOf(v);
     StepEnvelopes(v, fr);
     const bool sounding = v.ampLevel > kSilentLevel;
     s.sounding[i] = sounding;
-    if (sounding) {
-      double inc1, inc2;
-      OscillatorIncrements(v, fr, inc1, inc2);
-      s.t1[i] = v.phase1;
-      s.dt1[i] = inc1;
-      s.t3[i] = v.layerPhase1;
-      s.dt3[i] = LimitIncrement(inc1 * fr.layerDown);
-      s.dt2[i] = inc2;
-      s.dt4[i] = LimitIncrement(inc2 * fr.layerUp);
-      AdvancePhase(v.phase1, inc1);
-      AdvancePhase(v.layerPhase1, s.dt3[i]);
-      AdvancePhase(v.subPhase, 0.5 * inc1);
-      s.sub[i] = v.subPhase;
-      s.amp[i] = v.ampLevel;
-      if (!bites) {
-        s.t2[i] = v.phase2;
-        s.t4[i] = v.layerPhase2;
-        AdvancePhase(v.phase2, inc2);
-        AdvancePhase(v.layerPhase2, s.dt4[i]);
-      }
-    }
+    s.amp[i] = v.ampLevel;
+    s.level[i] = v.filterLevel;
+    s.ratio1[i] = s.ratio2[i] = 0.0;
+    if (sounding) GlideRatios(v, fr, s.ratio1[i], s.ratio2[i]);
+    if (MotionOf(v) == before) break;
+  }
+  for (int i = stepped, last = stepped - 1; i < m; ++i) {
+    s.sounding[i] = s.sounding[last];
+    s.amp[i] = s.amp[last];
+    s.level[i] = s.level[last];
+    s.ratio1[i] = s.ratio1[last];
+    s.ratio2[i] = s.ratio2[last];
+  }
+
+  // The filter designs fall every few samples.
+  int designs = 0;
+  for (int i = 0; i < m; ++i) {
     if (FilterDesignDue(v)) {
       s.designAt[designs] = i;
-      s.filterLevel[designs] = v.filterLevel;
+      s.filterLevel[designs] = s.level[i];
       ++designs;
     }
   }
+
+  // 2. The increments, with the tuning of each sample (the loop vectorises),
+  // then the phases of oscillator 1, its layer and the sub oscillator. Without
+  // Vrel Bite oscillator 2 and its layer advance here too.
+  const double invRate = mInvRate, layerDown = fr.layerDown, layerUp = fr.layerUp;
+  for (int i = 0; i < m; ++i) {
+    s.dt1[i] = LimitIncrement(s.ratio1[i] * (440.0 * b.tune1[i] * invRate));
+    s.dt2[i] = LimitIncrement(s.ratio2[i] * (440.0 * b.tune2[i] * invRate));
+    s.dt3[i] = LimitIncrement(s.dt1[i] * layerDown);
+    s.dt4[i] = LimitIncrement(s.dt2[i] * layerUp);
+  }
+  const bool bites = fr.biteDepth != 0.0;
+  for (int i = 0; i < m; ++i) {
+    if (!s.sounding[i]) continue;
+    s.t1[i] = v.phase1;
+    s.t3[i] = v.layerPhase1;
+    AdvancePhase(v.phase1, s.dt1[i]);
+    AdvancePhase(v.layerPhase1, s.dt3[i]);
+    AdvancePhase(v.subPhase, 0.5 * s.dt1[i]);
+    s.sub[i] = v.subPhase;
+    if (!bites) {
+      s.t2[i] = v.phase2;
+      s.t4[i] = v.layerPhase2;
+      AdvancePhase(v.phase2, s.dt2[i]);
+      AdvancePhase(v.layerPhase2, s.dt4[i]);
+    }
+  }
+  fr.tuneFactor1 = 440.0 * b.tune1[m - 1] * invRate;
+  fr.tuneFactor2 = 440.0 * b.tune2[m - 1] * invRate;
 
   // The filter designs, each with the frame, walk and drift of its sample. The
   // filters start the block with the present coefficients and take each design
@@ -94,11 +143,11 @@ void SynthCore::SingleVoiceBlock(int m) {
   driftValue[1] = b.drift1[m - 1];
   fr.lfo = b.lfo[m - 1];
 
-  // 2. Oscillator 1 and its layer.
+  // 3. Oscillator 1 and its layer.
   mKernels->waves(s.t1, s.dt1, s.w1, padded, fr.shape1, fr.pulse1, fr.width, fr.fine1);
   mKernels->waves(s.t3, s.dt3, s.w3, padded, fr.shape1, fr.pulse1, fr.width, fr.fine1);
 
-  // 3. Vrel Bite: oscillator 1 bends oscillator 2 and its layer by up to 0.65 octave.
+  // 4. Vrel Bite: oscillator 1 bends oscillator 2 and its layer by up to 0.65 octave.
   if (bites) {
     for (int i = 0; i < m; ++i) s.x[i] = s.sounding[i] ? dsp::Clamp(s.w1[i], -1.0, 1.0) * fr.biteDepth : 0.0;
     mKernels->exp2(s.x, s.x, padded);
@@ -115,12 +164,12 @@ void SynthCore::SingleVoiceBlock(int m) {
     }
   }
 
-  // 4. Oscillator 2, its layer and the sub oscillator.
+  // 5. Oscillator 2, its layer and the sub oscillator.
   mKernels->waves(s.t2, s.dt2, s.w2, padded, fr.shape2, fr.pulse2, fr.width, fr.fine2);
   mKernels->waves(s.t4, s.dt4, s.w4, padded, fr.shape2, fr.pulse2, fr.width, fr.fine2);
   mKernels->sinTwoPi(s.sub, s.sub, padded);
 
-  // 5. The mix and the fuzz.
+  // 6. The mix and the fuzz.
   const double ring = RingAmount(v, fr);
   for (int i = 0; i < m; ++i) {
     if (!s.sounding[i]) continue;
@@ -129,13 +178,13 @@ void SynthCore::SingleVoiceBlock(int m) {
   }
   mKernels->tanh(s.x, s.x, padded);
 
-  // 6. The drive (a voice that is not sounding gives 0).
+  // 7. The drive (a voice that is not sounding gives 0).
   for (int i = 0; i < m; ++i) {
     s.x[i] = s.sounding[i] ? DriveInput(v, fr, s.amp[i], s.osc[i], s.x[i]) : 0.0;
   }
   mKernels->tanh(s.x, s.x, padded);
 
-  // 7. The filters, each design taken on its sample, then the post-filter
+  // 8. The filters, each design taken on its sample, then the post-filter
   // saturation, bypassed exactly while Warmth's term is 0, and the voice's
   // output. Without the saturation the output low-pass runs beside the filters.
   const bool saturates = fr.warmth != 0.0;

@@ -29,17 +29,23 @@ inline void SynthCore::StepEnvelopes(Voice& voice, const VoiceFrame& fr) {
   dsp::EnvelopeStep(voice.active, voice.filterGate, voice.filterStage, voice.filterLevel, fr.filter);
 }
 
-inline void SynthCore::OscillatorIncrements(Voice& voice, const VoiceFrame& fr, double& inc1, double& inc2) {
+inline void SynthCore::GlideRatios(Voice& voice, const VoiceFrame& fr, double& ratio1, double& ratio2) {
   // 1. Glide in note-number space.
   if (voice.pitch1 < 0.0) voice.pitch1 = voice.note1;
   if (voice.pitch2 < 0.0) voice.pitch2 = voice.note2;
   voice.pitch1 += fr.glide * (voice.note1 - voice.pitch1);
   voice.pitch2 += fr.glide * (voice.note2 - voice.pitch2);
+  ratio1 = voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, steps::PitchRatio);
+  ratio2 = voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, steps::PitchRatio);
+}
 
+inline void SynthCore::OscillatorIncrements(Voice& voice, const VoiceFrame& fr, double& inc1, double& inc2) {
   // 2-4. Increments: 440 x 2^((semitones from A4 + cents / 100) / 12) / rate, the
   // cents part shared by all voices (in the frame).
-  inc1 = dsp::LimitIncrement(voice.pitchRatio1.Get(fr.semisBase1 + voice.pitch1, steps::PitchRatio) * fr.tuneFactor1);
-  inc2 = dsp::LimitIncrement(voice.pitchRatio2.Get(fr.semisBase2 + voice.pitch2, steps::PitchRatio) * fr.tuneFactor2);
+  double ratio1, ratio2;
+  GlideRatios(voice, fr, ratio1, ratio2);
+  inc1 = dsp::LimitIncrement(ratio1 * fr.tuneFactor1);
+  inc2 = dsp::LimitIncrement(ratio2 * fr.tuneFactor2);
 }
 
 inline double SynthCore::MixOscillators(const VoiceFrame& fr, double w1, double w2, double w3, double w4, double sub,

@@ -64,6 +64,12 @@ std::vector<BlockCase> Cases() {
       // of its own, then rests.
       {"mono defaults, note released to rest", {{kVoiceMode, 1.0}, {kRelease, 30.0}},
        {On(0, 60), Off(7001, 60)}, 20000},
+      // A held note whose envelopes and glide come to rest within a block:
+      // from there on the block repeats the values of the resting sample.
+      {"mono held note settles",
+       {{kVoiceMode, 1.0}, {kAttack, 2.0}, {kAmpDecay, 15.0}, {kFilterAttack, 2.0}, {kFilterDecay, 20.0},
+        {kGlide, 3.0}},
+       {On(0, 50), On(6000, 62), Off(30000, 62), Off(30001, 50)}, 40000},
       // Both Split notes, Vrel Bite, Fat, the fuzz past its warmth threshold
       // (the saturation runs), the LFO on the pitch and the filter.
       {"split bite fat warm fuzz motion",
