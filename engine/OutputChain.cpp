@@ -124,15 +124,47 @@ void SynthCore::OutputBlock(int n, double age, double* outLeft, double* outRight
   double* const echoLineRight = spaceRight.data();
   size_t widthAt = widthWrite, widthZeros = mWidthZeros;
   size_t echoAt = spaceWrite, echoZeros = mSpaceZeros;
+
+  // The taps' positions, each brought into its line when it is less than a
+  // line length behind (the loop vectorises). When every one then lies in its
+  // line, the reads below take the short way; otherwise each read brings its
+  // own position in.
+  const auto widthSize = static_cast<double>(widthLen), echoSize = static_cast<double>(spaceLen);
+  const auto widthStart = static_cast<double>(widthAt), echoStart = static_cast<double>(echoAt);
+  const double depth1 = 0.0025 * k, depth2 = 0.0028 * k;
   const double wobblePerCycle = kWobblePerAge * age * s;
+  bool inside = true;
+  for (int i = 0; i < n; ++i) {
+    const double ww0 = widthStart + i, sw0 = echoStart + i;
+    const double ww = ww0 >= widthSize ? ww0 - widthSize : ww0;
+    const double sw = sw0 >= echoSize ? sw0 - echoSize : sw0;
+    const double wobble = wobblePerCycle * b.wobble[i];
+    const double p1 = dsp::WrapOnce(ww - (0.007 + depth1 * b.width1[i]) * s, widthSize);
+    const double p2 = dsp::WrapOnce(ww - (0.011 - depth2 * b.width2[i]) * s, widthSize);
+    const double p3 = dsp::WrapOnce(sw - (b.echoLeft[i] * s + wobble), echoSize);
+    const double p4 = dsp::WrapOnce(sw - (b.echoRight[i] * s - wobble), echoSize);
+    b.tapWidth1[i] = p1;
+    b.tapWidth2[i] = p2;
+    b.tapEchoLeft[i] = p3;
+    b.tapEchoRight[i] = p4;
+    inside &= (p1 >= 0.0) & (p1 < widthSize) & (p2 >= 0.0) & (p2 < widthSize) & (p3 >= 0.0) & (p3 < echoSize) &
+              (p4 >= 0.0) & (p4 < echoSize);
+  }
+  const auto widthCount = static_cast<int64_t>(widthLen), echoCount = static_cast<int64_t>(spaceLen);
+  auto readWidth = [&](double pos) {
+    return inside ? dsp::ReadLinearInside(widthLine, widthCount, pos) : dsp::ReadLinear(widthLine, widthLen, pos);
+  };
+  auto readEcho = [&](const double* line, double pos) {
+    return inside ? dsp::ReadLinearInside(line, echoCount, pos) : dsp::ReadLinear(line, spaceLen, pos);
+  };
+
   for (int i = 0; i < n; ++i) {
     const double mono = b.mono[i];
-    const double ww = static_cast<double>(widthAt);
     // A line that holds only zeros reads as exactly zero wherever the taps are.
     double tap1 = 0.0, tap2 = 0.0;
     if (widthZeros < widthLen) {
-      tap1 = dsp::ReadLinear(widthLine, widthLen, ww - (0.007 + 0.0025 * k * b.width1[i]) * s);
-      tap2 = dsp::ReadLinear(widthLine, widthLen, ww - (0.011 - 0.0028 * k * b.width2[i]) * s);
+      tap1 = readWidth(b.tapWidth1[i]);
+      tap2 = readWidth(b.tapWidth2[i]);
     }
     widthLine[widthAt] = mono;
     widthZeros = mono == 0.0 ? widthZeros + 1 : 0;
@@ -144,12 +176,10 @@ void SynthCore::OutputBlock(int n, double age, double* outLeft, double* outRight
 
     // 8-9. Echo reads at the gliding echo times, with the Age wobble. Lines
     // that hold only zeros read as exactly zero.
-    const double sw = static_cast<double>(echoAt);
     double echoLeft = 0.0, echoRight = 0.0;
     if (echoZeros < spaceLen) {
-      const double wobble = wobblePerCycle * b.wobble[i];
-      echoLeft = dsp::ReadLinear(echoLineLeft, spaceLen, sw - (b.echoLeft[i] * s + wobble));
-      echoRight = dsp::ReadLinear(echoLineRight, spaceLen, sw - (b.echoRight[i] * s - wobble));
+      echoLeft = readEcho(echoLineLeft, b.tapEchoLeft[i]);
+      echoRight = readEcho(echoLineRight, b.tapEchoRight[i]);
     }
 
     // 10. Ping-pong writes.

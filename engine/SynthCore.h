@@ -183,6 +183,8 @@ private:
     alignas(64) double wobble[kBlock];                   // phase, then sine
     alignas(64) double tune1[kBlock], tune2[kBlock];     // tuning in octaves, then 2^octaves
     alignas(64) double echoLeft[kBlock], echoRight[kBlock];
+    alignas(64) double tapWidth1[kBlock], tapWidth2[kBlock];      // the taps' positions in their lines
+    alignas(64) double tapEchoLeft[kBlock], tapEchoRight[kBlock];
     alignas(64) double sum[kBlock];
     alignas(64) double bankOut[kBlock];
     alignas(64) double mono[kBlock];                     // the clip's input, then output
