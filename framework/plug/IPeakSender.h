@@ -4,6 +4,7 @@
 // and one reader.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -37,10 +38,19 @@ public:
   // Audio thread: feeds one block of nChans channels starting at chanOffset.
   void ProcessBlock(double** inputs, int nFrames, int ctrlTag, int nChans = MAXNC, int chanOffset = 0) {
     if (nChans > MAXNC) nChans = MAXNC;
-    for (int s = 0; s < nFrames; ++s) {
-      for (int c = 0; c < nChans; ++c)
-        mSums[c] += static_cast<float>(std::fabs(inputs[chanOffset + c][s]));
-      if (++mCount >= mWindowSize) {
+    for (int s = 0; s < nFrames;) {
+      // The frames up to the end of the window, summed channel by channel in
+      // a local (the same additions in the same order as frame by frame).
+      const int frames = std::min(nFrames - s, std::max(1, mWindowSize - mCount));
+      for (int c = 0; c < nChans; ++c) {
+        const double* in = inputs[chanOffset + c] + s;
+        float sum = mSums[c];
+        for (int i = 0; i < frames; ++i) sum += static_cast<float>(std::fabs(in[i]));
+        mSums[c] = sum;
+      }
+      s += frames;
+      mCount += frames;
+      if (mCount >= mWindowSize) {
         Data d;
         d.ctrlTag = ctrlTag;
         d.nChans = nChans;
