@@ -1,7 +1,9 @@
 // One voice's sample: envelopes, oscillators, fuzz, drive, the high-pass and
 // the resonant low-pass with their modulation, and the post-filter saturation.
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "SynthCore.h"
 #include "VoiceLanes.h"
@@ -125,6 +127,8 @@ double SynthCore::RenderVoice(Voice& voice, const VoiceFrame& fr) {
 }
 
 namespace {
+bool SameBits(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
+
 // The envelopes of count voices stepped together sample by sample, their
 // states in locals (registers, for a count known when compiling), so that the
 // voices' steps overlap.
@@ -159,13 +163,32 @@ int StepEnvelopesTogether(SynthCore::Voice* const* voices, const dsp::EnvelopeSe
       sounding &= level[k] > SynthCore::kSilentLevel;
     }
     if (!sounding) break;
+    // A step that leaves every envelope as it was (bit for bit) would do so
+    // on every later sample too: nothing it reads changes within the run.
+    bool resting = true;
     for (int k = 0; k < kCount; ++k) {
+      const bool filterLatchBefore = filterLatch[k];
+      const int filterStageBefore = filterStage[k];
+      const double filterLevelBefore = filterLevel[k];
+      resting &= latch[k] == ampLatch[k] && stage[k] == ampStage[k] && SameBits(level[k], ampLevel[k]);
       ampLatch[k] = latch[k];
       ampStage[k] = stage[k];
       ampLevel[k] = level[k];
       dsp::EnvelopeStep(gate[k], filterLatch[k], filterStage[k], filterLevel[k], filterSettings);
+      resting &= filterLatch[k] == filterLatchBefore && filterStage[k] == filterStageBefore &&
+                 SameBits(filterLevel[k], filterLevelBefore);
       amp[s * stride + k] = ampLevel[k];
       filter[s * stride + k] = filterLevel[k];
+    }
+    if (resting) {
+      for (int r = s + 1; r < n; ++r) {
+        for (int k = 0; k < kCount; ++k) {
+          amp[r * stride + k] = ampLevel[k];
+          filter[r * stride + k] = filterLevel[k];
+        }
+      }
+      s = n;
+      break;
     }
   }
   for (int k = 0; k < kCount; ++k) {

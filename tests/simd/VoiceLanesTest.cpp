@@ -145,6 +145,56 @@ TEST(VoiceLanes, RenderEveryShapeAsTheVoiceByVoicePath) {
   }
 }
 
+// A chord held until its envelopes come to rest: from the sample on which a
+// step leaves every envelope as it was, the lanes repeat that sample's levels
+// for the rest of the run, which must be the levels the voice-by-voice path
+// goes on computing. Either envelope may be the last to rest.
+TEST(VoiceLanes, ChordWhoseEnvelopesComeToRest) {
+  const auto tables = vrelbazzit::simd::SupportedVectorKernels();
+  if (tables.empty()) GTEST_SKIP() << "this processor has no vector kernels";
+  struct Decays {
+    const char* name;
+    double amp, filter;  // ms
+  };
+  for (const Decays& decays : {Decays{"amplitude rests last", 40.0, 8.0}, Decays{"filter rests last", 8.0, 40.0}}) {
+    auto configure = [&decays](SynthCore& e, const vrelbazzit::dsp::Kernels& kernels) {
+      e.SetKernels(kernels);
+      e.SetCircuitSeed(9);
+      auto set = [&e](int index, double plain) {
+        e.SetParameter(index, p::ToEngineValue(p::kParamSpecs[static_cast<size_t>(index)].unit, plain));
+      };
+      set(p::kVoiceMode, 2.0);
+      set(p::kAttack, 2.0);
+      set(p::kAmpDecay, decays.amp);
+      set(p::kFilterAttack, 3.0);
+      set(p::kFilterDecay, decays.filter);
+      set(p::kFuzz, 60.0);
+      e.SetSampleRate(48000.0);
+    };
+    const Events events = {
+        {0, [](SynthCore& s) {
+           s.NoteOn(48, 0.9);
+           s.NoteOn(55, 0.5);
+         }},
+        {700, [](SynthCore& s) { s.NoteOn(63, 0.7); }},
+        {30000, [](SynthCore& s) {
+           for (int n : {48, 55, 63}) s.NoteOff(n);
+         }},
+    };
+    for (const Drive& drive : kDrives) {
+      SynthCore plainEngine;
+      configure(plainEngine, vrelbazzit::dsp::kPlainKernels);
+      const std::vector<double> plain = Play(plainEngine, events, 32000, drive);
+      for (const vrelbazzit::dsp::Kernels* table : tables) {
+        SynthCore lanesEngine;
+        configure(lanesEngine, *table);
+        ExpectSame(plain, Play(lanesEngine, events, 32000, drive),
+                   std::string(decays.name) + ", " + drive.name + ", " + table->name);
+      }
+    }
+  }
+}
+
 // Four voices released one after another with a 1 ms release: each falls
 // silent on some sample, and the voices left sound on, three, two, then one
 // (which goes voice by voice). The voices released first are in the later
