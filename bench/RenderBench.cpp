@@ -2,7 +2,7 @@
 // blocks. The counter "realtime_x" is seconds of audio rendered per second of
 // CPU time, the real-time factor. VB_KERNELS=plain in the environment makes
 // the engine compute with its plain kernels instead of the processor's vector
-// ones, to compare the two.
+// ones, to compare the two; VB_KERNELS=sse4 (or avx2) picks that vector table.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -43,8 +43,11 @@ void RenderTenSeconds(benchmark::State& state, const PlainValues& values, const 
     state.PauseTiming();
     auto plug = std::make_unique<VrelBazzit>(fw::InstanceInfo{});
     plug->SetCircuitSeed(1234);
-    if (const char* k = std::getenv("VB_KERNELS"); k && std::strcmp(k, "plain") == 0)
-      plug->SetEngineKernels(vrelbazzit::dsp::kPlainKernels);
+    if (const char* k = std::getenv("VB_KERNELS")) {
+      if (std::strcmp(k, "plain") == 0) plug->SetEngineKernels(vrelbazzit::dsp::kPlainKernels);
+      for (const vrelbazzit::dsp::Kernels* table : vrelbazzit::simd::SupportedVectorKernels())
+        if (std::strcmp(k, table->name) == 0) plug->SetEngineKernels(*table);
+    }
     fw::OfflineHost host(std::move(plug));
     host.RestorePlainValues(values);
     host.Start(kRate, kBlock);
